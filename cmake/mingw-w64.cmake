@@ -1,0 +1,17 @@
+# Cross-compiles for Windows with Debian's mingw-w64. TICKGAUGE_MINGW_ARCH is
+# x86_64 for the 64-bit program or i686 for the 32-bit one.
+set(CMAKE_SYSTEM_NAME Windows)
+if(NOT TICKGAUGE_MINGW_ARCH)
+  set(TICKGAUGE_MINGW_ARCH x86_64)
+endif()
+set(CMAKE_SYSTEM_PROCESSOR ${TICKGAUGE_MINGW_ARCH})
+set(_triple ${TICKGAUGE_MINGW_ARCH}-w64-mingw32)
+set(CMAKE_C_COMPILER ${_triple}-gcc)
+set(CMAKE_CXX_COMPILER ${_triple}-g++)
+set(CMAKE_RC_COMPILER ${_triple}-windres)
+set(CMAKE_OBJDUMP ${_triple}-objdump)
+set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

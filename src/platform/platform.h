@@ -1,0 +1,67 @@
+// The only operating-system calls the program makes besides standard output.
+// On Windows they are the kernel's own; elsewhere platform-posix.cpp stands in
+// for them with the same names, records and promises.
+#pragma once
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <cstdint>
+
+typedef int BOOL;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef unsigned int UINT;
+typedef char16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef void* HMODULE;
+typedef long long (*FARPROC)();
+#define WINAPI
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+
+// 100-ns intervals since 1601-01-01 UTC, held as a low and a high half.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+// Broken-down UTC time down to whole milliseconds; 16 bytes, no padding.
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
+// A signed 64-bit count; only the whole value is used.
+union LARGE_INTEGER {
+  long long QuadPart;
+};
+
+// Fills time with the current UTC time, broken down.
+void GetSystemTime(SYSTEMTIME* time);
+// Fills time with the current UTC time in 100-ns units.
+void GetSystemTimeAsFileTime(FILETIME* time);
+// Converts a broken-down time to 100-ns units; FALSE when a field is out of range.
+BOOL SystemTimeToFileTime(const SYSTEMTIME* system_time, FILETIME* file_time);
+// Converts 100-ns units to a broken-down time; the inverse of SystemTimeToFileTime.
+BOOL FileTimeToSystemTime(const FILETIME* file_time, SYSTEMTIME* system_time);
+// Stores the counter's counts per second; zero when there is no counter.
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+// Stores the counter's current count.
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+// The handle of a loaded module, or null.
+HMODULE GetModuleHandleA(const char* module_name);
+// The entry of a function exported by a module, or null.
+FARPROC GetProcAddress(HMODULE module, const char* function_name);
+// The calling thread's last error.
+DWORD GetLastError();
+#endif
+
+// Sets standard output up once so that every line reaches its destination when printed.
+void prepare_standard_output();

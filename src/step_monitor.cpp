@@ -1,0 +1,72 @@
+#include "step_monitor.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "clock_poll.h"
+#include "command_line.h"
+
+namespace {
+
+// Current minus previous in 100-ns units; wraps rather than overflows.
+int64_t file_time_step(const FILETIME& current, const FILETIME& previous) {
+  const uint64_t now = static_cast<uint64_t>(current.dwHighDateTime) << 32 | current.dwLowDateTime;
+  const uint64_t before = static_cast<uint64_t>(previous.dwHighDateTime) << 32 | previous.dwLowDateTime;
+  return static_cast<int64_t>(now - before);
+}
+
+int64_t system_time_step(const SYSTEMTIME& current, const SYSTEMTIME& previous) {
+  // Zeroed so that a record the conversion refuses gives a defined value.
+  FILETIME current_file_time = {0, 0};
+  FILETIME previous_file_time = {0, 0};
+  SystemTimeToFileTime(&current, &current_file_time);
+  SystemTimeToFileTime(&previous, &previous_file_time);
+  return file_time_step(current_file_time, previous_file_time);
+}
+
+void wait_for_file_time_change(FILETIME* current, const FILETIME& previous) {
+  while (!file_time_changed(current, previous)) {
+  }
+}
+
+void wait_for_system_time_change(SYSTEMTIME* current, const SYSTEMTIME& previous) {
+  while (!system_time_changed(current, previous)) {
+  }
+}
+
+}  // namespace
+
+void report_step(int64_t step) {
+  if (option_quiet && step >= 0) return;
+  printf("%.4f ms\n", static_cast<double>(step) / 10000.0);
+  // A pipe whose reader has gone does not end a Windows process: the write just
+  // fails. Nobody reads any more, so stop rather than spin on a core for ever.
+  if (ferror(stdout)) exit(2);
+}
+
+void run_file_time_monitor() {
+  FILETIME previous;
+  FILETIME current;
+  GetSystemTimeAsFileTime(&previous);
+  wait_for_file_time_change(&current, previous);  // the first change is not a whole step
+  previous = current;
+  for (;;) {
+    wait_for_file_time_change(&current, previous);
+    report_step(file_time_step(current, previous));
+    previous = current;
+  }
+}
+
+void run_system_time_monitor() {
+  SYSTEMTIME previous;
+  SYSTEMTIME current;
+  GetSystemTime(&previous);
+  wait_for_system_time_change(&current, previous);  // the first change is not a whole step
+  previous = current;
+  for (;;) {
+    wait_for_system_time_change(&current, previous);
+    report_step(system_time_step(current, previous));
+    previous = current;
+  }
+}

@@ -1,0 +1,289 @@
+#!/usr/bin/env python3
+"""Runs the real program as a user would and checks its bytes and exit status.
+
+usage: run.py CASE --program PATH [--runner WRAPPER] [--crlf] [--word-size N]
+              [--scripted-clock LIB]
+"""
+import argparse
+import os
+import re
+import select
+import signal
+import subprocess
+import sys
+import time
+
+FILE_TIME = "Using GetSystemTimeAsFileTime() call.\nPress Ctrl+C to abort.\n"
+SYSTEM_TIME = "Using GetSystemTime() call.\nPress Ctrl+C to abort.\n"
+STEP = r"-?\d+\.\d{4} ms\n"
+
+
+class Failure(Exception):
+    pass
+
+
+class Program:
+    def __init__(self, options):
+        self.options = options
+        self.name = "tickgauge" if options.word_size == 32 else "tickgauge64"
+
+    def command(self, arguments):
+        runner = [self.options.runner] if self.options.runner else []
+        return runner + [self.options.program] + list(arguments)
+
+    def text(self, expected):
+        """The bytes a text stands for as this program prints it (CR LF on Windows)."""
+        data = expected.encode("utf-8", "surrogateescape")
+        return data.replace(b"\n", b"\r\n") if self.options.crlf else data
+
+    def pattern(self, expected):
+        return expected.replace(r"\n", r"\r\n") if self.options.crlf else expected
+
+    def banner(self):
+        return (f"\n{self.name} v1.5, Copyright (C) 2026 the tickgauge developers, "
+                "report problems to the tickgauge issue tracker\n")
+
+    def usage(self):
+        return ("\nCheck and report resolution of the Windows system clock in milliseconds.\n"
+                f"Press Ctrl+C to abort.\n\nUsage: {self.name} [-f|-t]\n\nParameter:\n"
+                "  -t   Check using GetSystemTime() call\n"
+                "  -f   Check using GetSystemTimeAsFileTime() call\n"
+                "  -p   Report QueryPerformanceCounter info\n"
+                "  -q   Quiet operation, only report\n\n")
+
+    def unknown(self, argument):
+        return self.banner() + f'Unknown parameter "{argument}".\n' + self.usage()
+
+    def run(self, arguments, timeout=60, stdout=subprocess.PIPE):
+        done = subprocess.run(self.command(arguments), stdout=stdout, stdin=subprocess.DEVNULL,
+                              timeout=timeout)
+        return done.stdout, done.returncode
+
+    def expect_exit(self, arguments, expected, status):
+        output, code = self.run(arguments)
+        if output != self.text(expected):
+            raise Failure(f"{arguments[:3]}: printed {output[:300]!r}, expected {self.text(expected)[:300]!r}")
+        if code != status:
+            raise Failure(f"{arguments[:3]}: exit status {code}, expected {status}")
+
+    def start(self, arguments, env=None):
+        return Running(self.command(arguments), env)
+
+
+class Running:
+    """A running program whose output is read through a pipe, a bounded amount at a time."""
+
+    def __init__(self, command, env):
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                        env=env)
+        self.pending = b""
+
+    def read_lines(self, count, timeout=30):
+        deadline = time.monotonic() + timeout
+        while self.pending.count(b"\n") < count:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.process.stdout], [], [], left)[0]:
+                raise Failure(f"waited {timeout} s for {count} lines, have {self.pending[:300]!r}")
+            chunk = os.read(self.process.stdout.fileno(), 65536)
+            if not chunk:
+                raise Failure(f"output ended after {self.pending[:300]!r}")
+            self.pending += chunk
+        lines = self.pending.split(b"\n")
+        self.pending = b"\n".join(lines[count:])
+        return b"".join(line + b"\n" for line in lines[:count])
+
+    def silent_for(self, seconds):
+        """True when nothing more arrives for this long and the program still runs."""
+        ready = select.select([self.process.stdout], [], [], seconds)[0]
+        return not ready and not self.pending and self.process.poll() is None
+
+    def close_and_wait(self, timeout):
+        self.process.stdout.close()
+        return self.process.wait(timeout=timeout)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        self.process.stdout.close()
+
+
+def expect_header_then(program, arguments, header, step_pattern, steps, env=None):
+    running = program.start(arguments, env)
+    try:
+        got = running.read_lines(header.count("\n"))
+        if got != program.text(header):
+            raise Failure(f"{arguments}: began {got!r}, expected {program.text(header)!r}")
+        for _ in range(steps):
+            line = running.read_lines(1)
+            if not re.fullmatch(program.pattern(step_pattern).encode(), line):
+                raise Failure(f"{arguments}: step line {line!r} is not {step_pattern!r}")
+        return running
+    except BaseException:
+        running.stop()
+        raise
+
+
+def case_usage(p):
+    p.expect_exit([], p.banner() + p.usage(), 1)
+
+
+def case_unknown_parameter(p):
+    p.expect_exit(["-x"], p.unknown("-x"), 1)
+
+
+def case_flags_before_unknown(p):
+    p.expect_exit(["-p", "-F"], p.unknown("-F"), 1)
+
+
+def case_exact_options(p):
+    for argument in ["-F", "/f", "-ft", "--f", "-f ", "-Q", "q"]:
+        p.expect_exit([argument], p.unknown(argument), 1)
+
+
+def case_hostile_arguments(p):
+    windows = bool(p.options.runner)
+    long_argument = "A" * (30000 if windows else 65536)  # a Windows command line holds 32767
+    for argument in ["%s%n%x%p%n", "", long_argument]:
+        p.expect_exit([argument], p.unknown(argument), 1)
+    p.expect_exit(["-q"] * 10000, p.banner(), 0)
+    if windows:
+        output, code = p.run(["\u00e9\u00df"])  # arrives in the system's code page
+        start, end = p.text(p.banner() + 'Unknown parameter "'), p.text('".\n' + p.usage())
+        if code != 1 or not output.startswith(start) or not output.endswith(end):
+            raise Failure(f"non-ASCII argument: {code} {output[:200]!r}")
+    else:
+        raw = os.fsdecode(b"\xc3\xa9\xff\xfe\x01")
+        p.expect_exit([raw], p.unknown(raw), 1)
+
+
+def case_quiet_alone(p):
+    p.expect_exit(["-q"], p.banner(), 0)
+
+
+def case_file_time_steps(p):
+    expect_header_then(p, ["-f"], p.banner() + FILE_TIME, STEP, 50).stop()
+
+
+def case_system_time_steps(p):
+    expect_header_then(p, ["-t"], p.banner() + SYSTEM_TIME, r"-?\d+\.0000 ms\n", 5).stop()
+
+
+def case_quiet_forward_clock(p):
+    running = expect_header_then(p, ["-q", "-f"], p.banner() + FILE_TIME, STEP, 0)
+    try:
+        if not running.silent_for(2):
+            raise Failure("-q on a forward clock printed something or stopped")
+    finally:
+        running.stop()
+
+
+def case_file_time_wins(p):
+    for arguments in (["-t", "-f"], ["-f", "-t"]):
+        expect_header_then(p, arguments, p.banner() + FILE_TIME, STEP, 3).stop()
+
+
+def case_closed_pipe(p):
+    running = expect_header_then(p, ["-f"], p.banner() + FILE_TIME, STEP, 5)
+    try:
+        status = running.close_and_wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        running.stop()
+        raise Failure("the monitor kept running after its reader went away")
+    if status not in (2, -signal.SIGPIPE):
+        raise Failure(f"ended with status {status} after its reader went away, expected 2")
+
+
+def case_full_disk(p):
+    with open("/dev/full", "wb") as full:
+        _, code = p.run(["-f"], timeout=30, stdout=full)
+    if code != 2:
+        raise Failure(f"-f into a full disk ended with {code}, expected 2")
+
+
+def case_backward_step_at_once(p):
+    hour = 3600 * 10**9
+    start = 1796637600 * 10**9  # 2026-12-07 10:00:00 UTC
+    clock = [start, start + 1000, start + 2000, start + 3000 - hour]
+    env = dict(os.environ, LD_PRELOAD=p.options.scripted_clock,
+               SCRIPTED_CLOCK=",".join(str(t) for t in clock))
+    running = expect_header_then(p, ["-q", "-f"], p.banner() + FILE_TIME, r"-3599999\.9990 ms\n", 1, env)
+    try:
+        if not running.silent_for(0.5):  # the clock now stands still: no exit, no flush
+            raise Failure("expected the monitor to keep polling a clock that stands still")
+    finally:
+        running.stop()
+
+
+def resident_kib(pid):
+    with open(f"/proc/{pid}/status") as status:
+        return int(re.search(r"^VmRSS:\s+(\d+) kB", status.read(), re.M).group(1))
+
+
+def case_steady_memory(p):
+    with open(os.devnull, "wb") as null:
+        process = subprocess.Popen(p.command(["-f"]), stdout=null, stdin=subprocess.DEVNULL)
+    try:
+        time.sleep(1)
+        after_one = resident_kib(process.pid)
+        time.sleep(9)
+        after_ten = resident_kib(process.pid)
+    finally:
+        process.kill()
+        process.wait()
+    print(f"resident after 1 s: {after_one} KiB, after 10 s: {after_ten} KiB")
+    if after_one != after_ten:
+        raise Failure(f"resident size grew from {after_one} to {after_ten} KiB")
+
+
+def report_pattern(p):
+    frequency = r"1000\.000" if not p.options.runner else r"\d+\.\d{3}"
+    banner = re.escape(p.banner() + "\n").replace("\\\n", r"\n")
+    return (banner + rf"Performance Counter Frequency: {frequency} MHz\n"
+            r"Query Performance Counter execution time: \d+ ns \(\d+ ns mean for 100 calls\)\n")
+
+
+def case_counter_report(p):
+    output, code = p.run(["-p"])
+    if code != 0 or not re.fullmatch(p.pattern(report_pattern(p)).encode(), output):
+        raise Failure(f"-p: status {code}, printed {output!r}")
+
+
+def case_counter_then_monitor(p):
+    running = p.start(["-p", "-t"])
+    try:
+        report = running.read_lines(5)
+        if not re.fullmatch(p.pattern(report_pattern(p)).encode(), report):
+            raise Failure(f"-p -t began {report!r}")
+        if running.read_lines(2) != p.text(SYSTEM_TIME):
+            raise Failure("-p -t did not go on to the system-time monitor")
+        if not re.fullmatch(p.pattern(r"\d+\.0000 ms\n").encode(), running.read_lines(1)):
+            raise Failure("-p -t printed no step")
+    finally:
+        running.stop()
+
+
+def case_counter_then_unknown(p):
+    p.expect_exit(["-p", "-x"], p.unknown("-x"), 1)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case")
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--runner")
+    parser.add_argument("--crlf", action="store_true")
+    parser.add_argument("--word-size", type=int, default=64)
+    parser.add_argument("--scripted-clock")
+    options = parser.parse_args()
+    try:
+        globals()["case_" + options.case](Program(options))
+    except Failure as failure:
+        print(f"FAILED {options.case}: {failure}")
+        return 1
+    print(f"passed {options.case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

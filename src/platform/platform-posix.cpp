@@ -97,8 +97,8 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* system_time, FILETIME* file_time) {
   const SYSTEMTIME& t = *system_time;
   if (!is_valid_system_time(t)) return 0;
   const int64_t days = days_from_civil(t.wYear, t.wMonth, t.wDay) + kDaysFrom1601To1970;
-  const uint64_t seconds = static_cast<uint64_t>(days) * kSecondsPerDay + t.wHour * 3600U +
-                           t.wMinute * 60U + t.wSecond;
+  const uint64_t second_of_day = uint64_t{t.wHour} * 3600 + uint64_t{t.wMinute} * 60 + t.wSecond;
+  const uint64_t seconds = static_cast<uint64_t>(days) * kSecondsPerDay + second_of_day;
   const uint64_t units = seconds * kUnitsPerSecond + t.wMilliseconds * kUnitsPerMillisecond;
   if (units >> 63) return 0;  // the largest file time falls in September 30828
   set_file_time_units(file_time, units);

@@ -11,9 +11,7 @@ namespace {
 
 // Current minus previous in 100-ns units; wraps rather than overflows.
 int64_t file_time_step(const FILETIME& current, const FILETIME& previous) {
-  const uint64_t now = static_cast<uint64_t>(current.dwHighDateTime) << 32 | current.dwLowDateTime;
-  const uint64_t before = static_cast<uint64_t>(previous.dwHighDateTime) << 32 | previous.dwLowDateTime;
-  return static_cast<int64_t>(now - before);
+  return static_cast<int64_t>(file_time_units(current) - file_time_units(previous));
 }
 
 int64_t system_time_step(const SYSTEMTIME& current, const SYSTEMTIME& previous) {

@@ -21,9 +21,7 @@ using fake::state;
 
 void GetSystemTimeAsFileTime(FILETIME* time) {
   if (state().file_time_reads == state().file_times.size()) throw fake::ScriptEnded();
-  const uint64_t units = state().file_times[state().file_time_reads++];
-  time->dwLowDateTime = static_cast<DWORD>(units);
-  time->dwHighDateTime = static_cast<DWORD>(units >> 32);
+  *time = make_file_time(state().file_times[state().file_time_reads++]);
 }
 
 void GetSystemTime(SYSTEMTIME* time) {
@@ -37,9 +35,7 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* t, FILETIME* file_time) {
   state().conversions++;
   const uint64_t days = (t->wYear * 12ULL + t->wMonth) * 31 + t->wDay;
   const uint64_t ms = (((days * 24 + t->wHour) * 60 + t->wMinute) * 60 + t->wSecond) * 1000 + t->wMilliseconds;
-  const uint64_t units = ms * 10000;
-  file_time->dwLowDateTime = static_cast<DWORD>(units);
-  file_time->dwHighDateTime = static_cast<DWORD>(units >> 32);
+  *file_time = make_file_time(ms * 10000);
   return 1;
 }
 

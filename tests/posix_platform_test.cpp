@@ -9,11 +9,11 @@ namespace {
 uint64_t units_of(const SYSTEMTIME& time) {
   FILETIME file_time = {0, 0};
   EXPECT_TRUE(SystemTimeToFileTime(&time, &file_time));
-  return static_cast<uint64_t>(file_time.dwHighDateTime) << 32 | file_time.dwLowDateTime;
+  return file_time_units(file_time);
 }
 
 SYSTEMTIME time_of(uint64_t units) {
-  const FILETIME file_time = {static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
+  const FILETIME file_time = make_file_time(units);
   SYSTEMTIME time;
   EXPECT_TRUE(FileTimeToSystemTime(&file_time, &time));
   return time;
@@ -58,8 +58,8 @@ TEST(PosixStandIn, ClocksAgreeAndCounterIsHonest) {
   GetSystemTimeAsFileTime(&before);
   GetSystemTime(&now);
   GetSystemTimeAsFileTime(&after);
-  const uint64_t before_units = static_cast<uint64_t>(before.dwHighDateTime) << 32 | before.dwLowDateTime;
-  const uint64_t after_units = static_cast<uint64_t>(after.dwHighDateTime) << 32 | after.dwLowDateTime;
+  const uint64_t before_units = file_time_units(before);
+  const uint64_t after_units = file_time_units(after);
   EXPECT_GE(units_of(now), before_units - before_units % 10000);
   EXPECT_LE(units_of(now), after_units);
   LARGE_INTEGER frequency;

@@ -11,9 +11,6 @@ add_test(NAME wine.stop COMMAND ${WINE_RUN} --stop)
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine LABELS e2e TIMEOUT 300)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine LABELS e2e)
 
-set(E2E_CASES usage unknown_parameter flags_before_unknown exact_options hostile_arguments
-  quiet_alone file_time_steps system_time_steps quiet_forward_clock file_time_wins
-  closed_pipe full_disk counter_report counter_then_monitor counter_then_unknown)
 foreach(case ${E2E_CASES})
   add_test(NAME e2e.wine.${case}
     COMMAND ${E2E} ${case} --program $<TARGET_FILE:tickgauge64> --word-size 64 --crlf --runner ${WINE_RUN})

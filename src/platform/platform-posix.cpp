@@ -50,15 +50,6 @@ bool is_valid_system_time(const SYSTEMTIME& t) {
          t.wSecond < 60 && t.wMilliseconds < 1000;
 }
 
-uint64_t file_time_units(const FILETIME& time) {
-  return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-}
-
-void set_file_time_units(FILETIME* time, uint64_t units) {
-  time->dwLowDateTime = static_cast<DWORD>(units);
-  time->dwHighDateTime = static_cast<DWORD>(units >> 32);
-}
-
 timespec read_clock(clockid_t clock) {
   timespec now;
   clock_gettime(clock, &now);
@@ -70,7 +61,7 @@ timespec read_clock(clockid_t clock) {
 void GetSystemTimeAsFileTime(FILETIME* time) {
   const timespec now = read_clock(CLOCK_REALTIME);
   const uint64_t seconds = static_cast<uint64_t>(now.tv_sec) + kSecondsFrom1601To1970;
-  set_file_time_units(time, seconds * kUnitsPerSecond + static_cast<uint64_t>(now.tv_nsec) / 100);
+  *time = make_file_time(seconds * kUnitsPerSecond + static_cast<uint64_t>(now.tv_nsec) / 100);
 }
 
 void GetSystemTime(SYSTEMTIME* time) {
@@ -101,7 +92,7 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* system_time, FILETIME* file_time) {
   const uint64_t seconds = static_cast<uint64_t>(days) * kSecondsPerDay + second_of_day;
   const uint64_t units = seconds * kUnitsPerSecond + t.wMilliseconds * kUnitsPerMillisecond;
   if (units >> 63) return 0;  // the largest file time falls in September 30828
-  set_file_time_units(file_time, units);
+  *file_time = make_file_time(units);
   return 1;
 }
 

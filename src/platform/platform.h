@@ -3,12 +3,12 @@
 // for them with the same names, records and promises.
 #pragma once
 
+#include <cstdint>
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
-#include <cstdint>
-
 typedef int BOOL;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
@@ -62,6 +62,16 @@ FARPROC GetProcAddress(HMODULE module, const char* function_name);
 // The calling thread's last error.
 DWORD GetLastError();
 #endif
+
+// A FILETIME as the one 64-bit count of 100-ns units that its two halves hold.
+inline uint64_t file_time_units(const FILETIME& time) {
+  return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// The FILETIME that holds a 64-bit count of 100-ns units.
+inline FILETIME make_file_time(uint64_t units) {
+  return FILETIME{static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
+}
 
 // Sets standard output up once so that every line reaches its destination when printed.
 void prepare_standard_output();

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "clock_poll.h"
-#include "command_line.h"
+#include "options.h"
 #include "platform/platform.h"
 #include "step_monitor.h"
 

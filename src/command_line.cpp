@@ -5,13 +5,9 @@
 
 #include "counter_report.h"
 #include "emulation_check.h"
+#include "options.h"
 #include "step_monitor.h"
 #include "word_size.h"
-
-int option_file_time = 0;
-int option_system_time = 0;
-int option_counter_report = 0;
-int option_quiet = 0;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "clock_poll.h"
-#include "command_line.h"
+#include "options.h"
 
 namespace {
 

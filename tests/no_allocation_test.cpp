@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "command_line.h"
+#include "options.h"
 #include "fake_platform.h"
 #include "step_monitor.h"
 

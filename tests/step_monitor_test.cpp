@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "command_line.h"
+#include "options.h"
 #include "fake_platform.h"
 #include "step_monitor.h"
 #include "test_support.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "command_line.h"
+#include "options.h"
 #include "fake_platform.h"
 #include "word_size.h"
 

@@ -11,8 +11,9 @@
 
 namespace {
 
-const char kVersion[] = "v1.5";
-const char kCopyright[] = "Copyright (C) 2026 the tickgauge developers";
+// Both come from the build, which also writes them into the Windows version resource.
+const char kVersion[] = "v" TICKGAUGE_VERSION;
+const char kCopyright[] = TICKGAUGE_COPYRIGHT;
 const char kContact[] = "report problems to the tickgauge issue tracker";
 const char kSystemTimeCall[] = "GetSystemTime()";
 const char kFileTimeCall[] = "GetSystemTimeAsFileTime()";

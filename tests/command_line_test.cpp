@@ -7,7 +7,8 @@
 namespace {
 
 const uint64_t T = 134000000000000000ULL;
-const char kFileTimeAnnouncement[] = "Using GetSystemTimeAsFileTime() call.\nPress Ctrl+C to abort.\n";
+const char kFileTimeAnnouncement[] =
+    "Using GetSystemTimeAsFileTime() call.\nPress Ctrl+C to abort.\n";
 const char kSystemTimeAnnouncement[] = "Using GetSystemTime() call.\nPress Ctrl+C to abort.\n";
 
 class CommandLine : public testing::Test {
@@ -38,7 +39,8 @@ TEST_F(CommandLine, BannerAndUsageNameThisBuildNotArgv0) {
 }
 
 TEST_F(CommandLine, AnythingButAnExactOptionIsUnknown) {
-  for (const char* argument : {"-x", "-F", "/f", "-ft", "--f", "-f ", "", "f", "-", "%s%n%x", "\xc3\xa9\xff"}) {
+  for (const char* argument :
+       {"-x", "-F", "/f", "-ft", "--f", "-f ", "", "f", "-", "%s%n%x", "\xc3\xa9\xff"}) {
     const ProgramRun run = run_program({argument});
     EXPECT_EQ(run.output, unknown(argument)) << argument;
     EXPECT_EQ(run.status, 1) << argument;
@@ -63,7 +65,8 @@ TEST_F(CommandLine, QuietAloneRunsNothingAndExitsWithZero) {
 }
 
 TEST_F(CommandLine, FileTimeWinsOverSystemTimeInEitherOrder) {
-  for (const auto& arguments : {std::vector<std::string>{"-t", "-f"}, std::vector<std::string>{"-f", "-t"}}) {
+  for (const auto& arguments :
+       {std::vector<std::string>{"-t", "-f"}, std::vector<std::string>{"-f", "-t"}}) {
     SetUp();
     const ProgramRun run = run_program(arguments);
     EXPECT_TRUE(run.monitor_ran);

@@ -37,7 +37,8 @@ TEST_F(EmulationCheck, WarningFollowsTheBannerOnlyWhenEveryArgumentIsAnOption) {
   fake::state().system_times = {fake::at(1, 0, 0, 0)};
   for (const char* option : {"-q", "-p", "-t", "-f"}) {
     const std::string output = run_program({option}).output;
-    EXPECT_EQ(output.substr(0, banner().size() + sizeof kWarning - 1), banner() + kWarning) << option;
+    EXPECT_EQ(output.substr(0, banner().size() + sizeof kWarning - 1), banner() + kWarning)
+        << option;
   }
   EXPECT_EQ(run_program({}).output.find("Warning"), std::string::npos);
   EXPECT_EQ(run_program({"-q", "-x"}).output.find("Warning"), std::string::npos);

@@ -34,7 +34,8 @@ void GetSystemTime(SYSTEMTIME* time) {
 BOOL SystemTimeToFileTime(const SYSTEMTIME* t, FILETIME* file_time) {
   state().conversions++;
   const uint64_t days = (t->wYear * 12ULL + t->wMonth) * 31 + t->wDay;
-  const uint64_t ms = (((days * 24 + t->wHour) * 60 + t->wMinute) * 60 + t->wSecond) * 1000 + t->wMilliseconds;
+  const uint64_t ms =
+      (((days * 24 + t->wHour) * 60 + t->wMinute) * 60 + t->wSecond) * 1000 + t->wMilliseconds;
   *file_time = make_file_time(ms * 10000);
   return 1;
 }
@@ -65,6 +66,8 @@ HMODULE GetModuleHandleA(const char* name) {
   return found ? &kernel32_module : nullptr;
 }
 
+// The platform's own signature, so the module handle cannot be made const.
+// cppcheck-suppress constParameter
 FARPROC GetProcAddress(HMODULE module, const char* name) {
   state().function_lookups++;
   if (module != &kernel32_module || !state().emulation.has_wow64_call) return nullptr;

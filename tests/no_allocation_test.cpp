@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "options.h"
 #include "fake_platform.h"
+#include "options.h"
 #include "step_monitor.h"
 
 extern "C" void* __libc_malloc(size_t size);
@@ -38,8 +38,9 @@ long allocations_over(void (*monitor)(), size_t steps) {
   fake::reset();
   for (size_t i = 0; i < steps; i++) {
     fake::state().file_times.push_back(1000 + i);
-    fake::state().system_times.push_back(fake::at(static_cast<WORD>(i / 3600000 % 24),
-        static_cast<WORD>(i / 60000 % 60), static_cast<WORD>(i / 1000 % 60), static_cast<WORD>(i % 1000)));
+    fake::state().system_times.push_back(
+        fake::at(static_cast<WORD>(i / 3600000 % 24), static_cast<WORD>(i / 60000 % 60),
+                 static_cast<WORD>(i / 1000 % 60), static_cast<WORD>(i % 1000)));
   }
   const long before = allocations;
   try {

@@ -45,7 +45,7 @@ TEST(PosixStandIn, RefusesFieldsOutOfRange) {
 TEST(PosixStandIn, ConversionsAreExactInversesOverTheWholeRange) {
   const uint64_t units_per_day = 864000000000ULL;
   const uint64_t last_day = 0x7fffffffffffffffULL / units_per_day;
-  for (uint64_t day = 0; day < last_day; day += day > 109000 && day < 183000 ? 1 : 13) {
+  for (uint64_t day = 0; day<last_day; day += day> 109000 && day < 183000 ? 1 : 13) {
     const uint64_t units = day * units_per_day + (day * 7919 % 86400000) * 10000;
     ASSERT_EQ(units_of(time_of(units)), units) << "day " << day;
   }
@@ -72,8 +72,6 @@ TEST(PosixStandIn, ClocksAgreeAndCounterIsHonest) {
   EXPECT_LE(first.QuadPart, second.QuadPart);
 }
 
-TEST(PosixStandIn, FindsNoEmulationLayer) {
-  EXPECT_EQ(GetModuleHandleA("kernel32.dll"), nullptr);
-}
+TEST(PosixStandIn, FindsNoEmulationLayer) { EXPECT_EQ(GetModuleHandleA("kernel32.dll"), nullptr); }
 
 }  // namespace

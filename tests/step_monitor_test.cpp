@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "options.h"
 #include "fake_platform.h"
+#include "options.h"
 #include "step_monitor.h"
 #include "test_support.h"
 
@@ -86,8 +86,9 @@ TEST_F(StepMonitor, SystemTimeSeesAChangeInAnyOfItsSixteenBytes) {
 }
 
 TEST_F(StepMonitor, SystemTimeSetBackAnHourPrintsWholeMillisecondsAlsoQuiet) {
-  fake::state().system_times = {fake::at(10, 0, 0, 0), fake::at(10, 0, 0, 15), fake::at(10, 0, 0, 31),
-                                fake::at(9, 0, 0, 46), fake::at(9, 0, 0, 62)};
+  fake::state().system_times = {fake::at(10, 0, 0, 0), fake::at(10, 0, 0, 15),
+                                fake::at(10, 0, 0, 31), fake::at(9, 0, 0, 46),
+                                fake::at(9, 0, 0, 62)};
   option_quiet = 1;
   EXPECT_EQ(run_monitor(run_system_time_monitor), "-3599985.0000 ms\n");
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "command_line.h"
-#include "options.h"
 #include "fake_platform.h"
+#include "options.h"
 #include "word_size.h"
 
 ProgramRun run_program(const std::vector<std::string>& arguments) {

@@ -7,7 +7,7 @@
 // What a run printed and how it ended.
 struct ProgramRun {
   std::string output;
-  int status = -1;             // exit status, or -1 when a monitor ran until its script ended
+  int status = -1;  // exit status, or -1 when a monitor ran until its script ended
   bool monitor_ran = false;
 };
 

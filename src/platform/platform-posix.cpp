@@ -28,7 +28,8 @@ void civil_from_days(int64_t days, SYSTEMTIME* time) {
   const unsigned day_of_era = static_cast<unsigned>(days - era * 146097);
   const unsigned year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const unsigned day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const unsigned shifted_month = (5 * day_of_year + 2) / 153;
   const unsigned month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
   time->wYear = static_cast<WORD>(static_cast<int64_t>(year_of_era) + era * 400 + (month <= 2));

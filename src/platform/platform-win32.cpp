@@ -1,7 +1,7 @@
 #include "platform/platform.h"
 
-#include <cstdio>
 #include <io.h>
+#include <cstdio>
 
 void prepare_standard_output() {
   // On a console the runtime already writes each printf at once. Anywhere else it

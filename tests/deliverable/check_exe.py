@@ -6,11 +6,40 @@ usage: check_exe.py --objdump OBJDUMP --word-size 32|64 PROGRAM.exe
 import argparse
 import os
 import re
+import struct
 import subprocess
 import sys
 
 MAX_SIZE = 100 * 1024
 ALLOWED_DLLS = {"kernel32.dll", "msvcrt.dll"}
+FIXED_FILE_INFO = struct.Struct("<IIIIII")  # signature, struct version, file and product version
+
+
+def version_string(data, key):
+    """The value of one StringFileInfo entry: UTF-16 key, padding to 4 bytes, UTF-16 value."""
+    at = data.find(key.encode("utf-16-le") + b"\0\0")
+    if at < 0:
+        return None
+    at += 2 * len(key) + 2
+    at += -at % 4
+    end = at
+    while data[end:end + 2] != b"\0\0":
+        end += 2
+    return data[at:end].decode("utf-16-le")
+
+
+def version_problems(data, name, copyright_notice):
+    expected = {"ProductName": "tickgauge", "FileVersion": "1.5.0.0", "ProductVersion": "1.5.0.0",
+                "OriginalFilename": name, "LegalCopyright": copyright_notice}
+    problems = [f"version resource {key} is {version_string(data, key)!r}, expected {value!r}"
+                for key, value in expected.items() if version_string(data, key) != value]
+    if not version_string(data, "FileDescription"):
+        problems.append("version resource has no FileDescription")
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    fixed = FIXED_FILE_INFO.unpack_from(data, at) if at >= 0 else None
+    if not fixed or fixed[2:] != (0x10005, 0, 0x10005, 0):
+        problems.append("fixed file version is not 1.5.0.0")
+    return problems
 
 
 def check(options):
@@ -33,6 +62,9 @@ def check(options):
         problems.append("not stripped")
     if len(data) >= MAX_SIZE:
         problems.append(f"{len(data)} bytes, limit {MAX_SIZE}")
+    problems += version_problems(data, os.path.basename(options.program), options.copyright)
+    if not options.program.endswith(("tickgauge.exe", "tickgauge64.exe")):
+        return problems, len(data), sorted(dlls)
     named = re.findall(rb"tickgauge(64)?\x00", data)
     expected_name = b"64" if sixty_four else b""
     if not named or any(suffix != expected_name for suffix in named):
@@ -55,6 +87,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--objdump", required=True)
     parser.add_argument("--word-size", type=int, required=True)
+    parser.add_argument("--copyright", required=True)
     parser.add_argument("program")
     options = parser.parse_args()
     problems, size, dlls = check(options)

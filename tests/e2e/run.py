@@ -2,20 +2,24 @@
 """Runs the real program as a user would and checks its bytes and exit status.
 
 usage: run.py CASE --program PATH [--runner WRAPPER] [--crlf] [--word-size N]
-              [--scripted-clock LIB]
+              [--warning] [--skip-marker FILE] [--scripted-clock LIB]
 """
 import argparse
 import os
 import re
 import select
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 FILE_TIME = "Using GetSystemTimeAsFileTime() call.\nPress Ctrl+C to abort.\n"
 SYSTEM_TIME = "Using GetSystemTime() call.\nPress Ctrl+C to abort.\n"
 STEP = r"-?\d+\.\d{4} ms\n"
+WARNING = "\n*** Warning: running on x64 in 32 bit emulation mode\n"
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 
 
 class Failure(Exception):
@@ -42,6 +46,11 @@ class Program:
     def banner(self):
         return (f"\n{self.name} v1.5, Copyright (C) 2026 the tickgauge developers, "
                 "report problems to the tickgauge issue tracker\n")
+
+    def started(self):
+        """What a run whose every argument is an option prints first: the banner, and
+        the emulation warning where the 32-bit program runs under WoW64."""
+        return self.banner() + (WARNING if self.options.warning else "")
 
     def usage(self):
         return ("\nCheck and report resolution of the Windows system clock in milliseconds.\n"
@@ -137,7 +146,7 @@ def case_flags_before_unknown(p):
 
 
 def case_exact_options(p):
-    for argument in ["-F", "/f", "-ft", "--f", "-f ", "-Q", "q"]:
+    for argument in ["-F", "/f", "-ft", "--f", "-f ", "-Q", "q", "-qx", "-px", "-tx", "-p "]:
         p.expect_exit([argument], p.unknown(argument), 1)
 
 
@@ -146,7 +155,7 @@ def case_hostile_arguments(p):
     long_argument = "A" * (30000 if windows else 65536)  # a Windows command line holds 32767
     for argument in ["%s%n%x%p%n", "", long_argument]:
         p.expect_exit([argument], p.unknown(argument), 1)
-    p.expect_exit(["-q"] * 10000, p.banner(), 0)
+    p.expect_exit(["-q"] * 10000, p.started(), 0)
     if windows:
         output, code = p.run(["\u00e9\u00df"])  # arrives in the system's code page
         start, end = p.text(p.banner() + 'Unknown parameter "'), p.text('".\n' + p.usage())
@@ -158,19 +167,28 @@ def case_hostile_arguments(p):
 
 
 def case_quiet_alone(p):
-    p.expect_exit(["-q"], p.banner(), 0)
+    p.expect_exit(["-q"], p.started(), 0)
+
+
+def case_renamed_copy(p):
+    """The banner and usage name the build, whatever the file is called."""
+    with tempfile.TemporaryDirectory() as folder:
+        copy = os.path.join(folder, "renamed" + os.path.splitext(p.options.program)[1])
+        shutil.copy(p.options.program, copy)
+        p.options.program = copy
+        p.expect_exit([], p.banner() + p.usage(), 1)
 
 
 def case_file_time_steps(p):
-    expect_header_then(p, ["-f"], p.banner() + FILE_TIME, STEP, 50).stop()
+    expect_header_then(p, ["-f"], p.started() + FILE_TIME, STEP, 50).stop()
 
 
 def case_system_time_steps(p):
-    expect_header_then(p, ["-t"], p.banner() + SYSTEM_TIME, r"-?\d+\.0000 ms\n", 5).stop()
+    expect_header_then(p, ["-t"], p.started() + SYSTEM_TIME, r"-?\d+\.0000 ms\n", 5).stop()
 
 
 def case_quiet_forward_clock(p):
-    running = expect_header_then(p, ["-q", "-f"], p.banner() + FILE_TIME, STEP, 0)
+    running = expect_header_then(p, ["-q", "-f"], p.started() + FILE_TIME, STEP, 0)
     try:
         if not running.silent_for(2):
             raise Failure("-q on a forward clock printed something or stopped")
@@ -180,11 +198,11 @@ def case_quiet_forward_clock(p):
 
 def case_file_time_wins(p):
     for arguments in (["-t", "-f"], ["-f", "-t"]):
-        expect_header_then(p, arguments, p.banner() + FILE_TIME, STEP, 3).stop()
+        expect_header_then(p, arguments, p.started() + FILE_TIME, STEP, 3).stop()
 
 
 def case_closed_pipe(p):
-    running = expect_header_then(p, ["-f"], p.banner() + FILE_TIME, STEP, 5)
+    running = expect_header_then(p, ["-f"], p.started() + FILE_TIME, STEP, 5)
     try:
         status = running.close_and_wait(timeout=30)
     except subprocess.TimeoutExpired:
@@ -207,7 +225,7 @@ def case_backward_step_at_once(p):
     clock = [start, start + 1000, start + 2000, start + 3000 - hour]
     env = dict(os.environ, LD_PRELOAD=p.options.scripted_clock,
                SCRIPTED_CLOCK=",".join(str(t) for t in clock))
-    running = expect_header_then(p, ["-q", "-f"], p.banner() + FILE_TIME, r"-3599999\.9990 ms\n", 1, env)
+    running = expect_header_then(p, ["-q", "-f"], p.started() + FILE_TIME, r"-3599999\.9990 ms\n", 1, env)
     try:
         if not running.silent_for(0.5):  # the clock now stands still: no exit, no flush
             raise Failure("expected the monitor to keep polling a clock that stands still")
@@ -238,7 +256,7 @@ def case_steady_memory(p):
 
 def report_pattern(p):
     frequency = r"1000\.000" if not p.options.runner else r"\d+\.\d{3}"
-    banner = re.escape(p.banner() + "\n").replace("\\\n", r"\n")
+    banner = re.escape(p.started() + "\n").replace("\\\n", r"\n")
     return (banner + rf"Performance Counter Frequency: {frequency} MHz\n"
             r"Query Performance Counter execution time: \d+ ns \(\d+ ns mean for 100 calls\)\n")
 
@@ -252,7 +270,7 @@ def case_counter_report(p):
 def case_counter_then_monitor(p):
     running = p.start(["-p", "-t"])
     try:
-        report = running.read_lines(5)
+        report = running.read_lines(5 + p.started().count("\n") - p.banner().count("\n"))
         if not re.fullmatch(p.pattern(report_pattern(p)).encode(), report):
             raise Failure(f"-p -t began {report!r}")
         if running.read_lines(2) != p.text(SYSTEM_TIME):
@@ -267,6 +285,19 @@ def case_counter_then_unknown(p):
     p.expect_exit(["-p", "-x"], p.unknown("-x"), 1)
 
 
+def case_wow64_probe(p):
+    """Whether this machine runs the 32-bit program at all; the cases skip where it cannot."""
+    output, code = p.run(["-q"])
+    if code == 0 and output == p.text(p.started()):
+        if os.path.exists(p.options.skip_marker):
+            os.remove(p.options.skip_marker)
+        return
+    with open(p.options.skip_marker, "w") as marker:
+        marker.write("this machine cannot run the 32-bit program under wine64's WoW64 mode (its kernel "
+                     "refuses 32-bit code, or Wine's i386 DLLs are missing: tools/fetch-wine-i386); "
+                     f"-q exited with {code} and printed {output[:160]!r}\n")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("case")
@@ -275,7 +306,13 @@ def main():
     parser.add_argument("--crlf", action="store_true")
     parser.add_argument("--word-size", type=int, default=64)
     parser.add_argument("--scripted-clock")
+    parser.add_argument("--warning", action="store_true")
+    parser.add_argument("--skip-marker")
     options = parser.parse_args()
+    if options.skip_marker and options.case != "wow64_probe" and os.path.exists(options.skip_marker):
+        with open(options.skip_marker) as marker:
+            print(f"skipped {options.case}: {marker.read().strip()}")
+        return SKIPPED
     try:
         globals()["case_" + options.case](Program(options))
     except Failure as failure:

@@ -28,11 +28,13 @@ void load_script() {
 
 extern "C" int clock_gettime(clockid_t clock, struct timespec* now) {
   typedef int (*ClockGettime)(clockid_t, struct timespec*);
-  static ClockGettime system_clock = reinterpret_cast<ClockGettime>(dlsym(RTLD_NEXT, "clock_gettime"));
+  static ClockGettime system_clock =
+      reinterpret_cast<ClockGettime>(dlsym(RTLD_NEXT, "clock_gettime"));
   if (clock != CLOCK_REALTIME) return system_clock(clock, now);
   if (instant_count < 0) load_script();
   if (instant_count == 0) return system_clock(clock, now);
-  const long long instant = instants[next_instant < instant_count ? next_instant++ : instant_count - 1];
+  const long long instant =
+      instants[next_instant < instant_count ? next_instant++ : instant_count - 1];
   now->tv_sec = instant / 1000000000;
   now->tv_nsec = instant % 1000000000;
   return 0;

@@ -1,0 +1,70 @@
+// Counts per step size in a fixed table: exact while the sizes fit, and it says
+// how many steps found no room once they do not.
+#pragma once
+
+#include <cstdint>
+
+// One step size, how often it was seen in all and since the table's last forget_recent.
+struct SizeCount {
+  int64_t size;
+  uint64_t count;  // 0 marks a free slot
+  uint64_t recent;
+};
+
+// Sizes below this many units also have a direct index to their entry: fine
+// clocks step by a few units, and a step that changes size every line is usual there.
+constexpr int64_t kDirectSizes = 4096;
+
+// An open-addressing table over caller-owned storage; no allocation.
+struct SizeTable {
+  SizeCount* slots;    // a power of two of them
+  SizeCount** direct;  // kDirectSizes entries: the entry of each small size, or null
+  uint32_t* used;      // the slots taken, in the order of their first step
+  uint32_t* touched;   // the slots counted since the last forget_recent
+  uint32_t slot_mask;  // slot count minus one
+  uint32_t limit;      // at most this many sizes, so probes stay short
+  uint32_t used_count;
+  uint32_t touched_count;
+  uint64_t untabled;  // steps whose size came when the table was full
+};
+
+// Sets the table up over slots (slot_count a power of two), direct (kDirectSizes),
+// and used and touched (slot_count / 2 each).
+void init_size_table(SizeTable* table, SizeCount* slots, SizeCount** direct, uint32_t* used,
+                     uint32_t* touched, uint32_t slot_count);
+
+// Counts one step of this size; returns its entry, or null when the table is full.
+SizeCount* count_new_size(SizeTable* table, int64_t size);
+
+// Counts one more step into an entry of the table.
+inline void count_entry(SizeTable* table, SizeCount* entry) {
+  entry->count++;
+  if (entry->recent++ == 0)
+    table->touched[table->touched_count++] = static_cast<uint32_t>(entry - table->slots);
+}
+
+// Counts one step, trying first the entry of the size counted last, the usual next one.
+inline void count_size(SizeTable* table, SizeCount** last, int64_t size) {
+  SizeCount* entry = *last;
+  if (entry == nullptr || entry->size != size) {
+    entry = static_cast<uint64_t>(size) < kDirectSizes ? table->direct[size] : nullptr;
+  }
+  if (entry == nullptr) {
+    *last = count_new_size(table, size);
+    return;
+  }
+  count_entry(table, entry);
+  *last = entry;
+}
+
+// The size seen most often since the last forget_recent (the smaller on a tie), or null.
+const SizeCount* most_frequent_recent(const SizeTable& table);
+
+// Starts the recent counts anew, touching only the entries counted since the last time.
+void forget_recent(SizeTable* table);
+
+// Copies the entries into out (room for used_count), most frequent first.
+void sizes_by_count(const SizeTable& table, SizeCount* out);
+
+// Copies the entries into out (room for used_count), smallest size first.
+void sizes_by_size(const SizeTable& table, SizeCount* out);

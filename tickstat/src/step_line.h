@@ -1,0 +1,18 @@
+// Reading one line of tickgauge's output.
+#pragma once
+
+#include <cstdint>
+
+// 100-ns units in one second, the largest step that counts into a second.
+constexpr int64_t kUnitsPerSecond = 10000000;
+
+// When the line at p is a step line ("-?digits.dddd ms", LF or CR LF), stores its size
+// in 100-ns units and returns where the next line starts; else null. Sizes too large
+// for 64 bits are not steps. The text must end in '\n' so the parse cannot run off it.
+const char* parse_step_line(const char* p, int64_t* units);
+
+// Writes units as milliseconds with four decimals ("-12.3456"), exactly; returns text.
+const char* format_ms(int64_t units, char (&text)[32]);
+
+// Writes units as seconds with seven decimals ("12.3456789"), exactly; returns text.
+const char* format_seconds(int64_t units, char (&text)[32]);

@@ -1,0 +1,86 @@
+#include "summary.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+
+#include "step_line.h"
+
+namespace {
+
+const int kTableRows = 10;
+const int kBarWidth = 40;
+
+SizeCount sorted[1 << 16];  // room for every size the tally's table holds
+
+double share(uint64_t count, uint64_t total) {
+  return static_cast<double>(count) / static_cast<double>(total);
+}
+
+// A bar of '#' as long as the share; any step at all shows as one '#'.
+const char* bar(double fraction) {
+  static const char kFull[] = "########################################";
+  static_assert(sizeof kFull == kBarWidth + 1, "one '#' per column");
+  long width = std::lround(fraction * kBarWidth);
+  if (width == 0) width = 1;
+  return kFull + kBarWidth - width;
+}
+
+void print_size_rows(FILE* out, const Tally& tally) {
+  sizes_by_count(tally.sizes, sorted);
+  const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kTableRows);
+  std::fprintf(out, "\n%17s %12s %7s\n", "step", "count", "share");
+  uint64_t shown = 0;
+  char size[32];
+  for (uint32_t i = 0; i < rows; i++) {
+    shown += sorted[i].count;
+    std::fprintf(out, "%14s ms %12" PRIu64 " %6.1f%%  %s\n", format_ms(sorted[i].size, size),
+                 sorted[i].count, 100 * share(sorted[i].count, tally.steps),
+                 bar(share(sorted[i].count, tally.steps)));
+  }
+  if (shown < tally.steps) {
+    std::fprintf(out, "%17s %12" PRIu64 " %6.1f%%  (%" PRIu64 " other sizes%s)\n", "other",
+                 tally.steps - shown, 100 * share(tally.steps - shown, tally.steps),
+                 static_cast<uint64_t>(tally.sizes.used_count - rows),
+                 tally.sizes.untabled > 0 ? " and more" : "");
+  }
+}
+
+// The smallest size that at least rank of the tabled steps do not exceed.
+int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
+  sizes_by_size(sizes, sorted);
+  uint64_t seen = 0;
+  for (uint32_t i = 0; i < sizes.used_count; i++) {
+    seen += sorted[i].count;
+    if (seen >= rank) return sorted[i].size;
+  }
+  return sorted[sizes.used_count - 1].size;
+}
+
+void print_percentiles(FILE* out, const Tally& tally) {
+  const uint64_t tabled = tally.steps - tally.sizes.untabled;
+  char min[32], median[32], p99[32], max[32];
+  std::fprintf(out, "\nmin %s ms, median %s ms, 99th percentile %s ms, max %s ms\n",
+               format_ms(tally.min, min),
+               format_ms(size_at_rank(tally.sizes, (tabled + 1) / 2), median),
+               format_ms(size_at_rank(tally.sizes, (tabled * 99 + 99) / 100), p99),
+               format_ms(tally.max, max));
+  if (tally.sizes.untabled > 0) {
+    std::fprintf(out,
+                 "approximate: %" PRIu64 " steps came after the first %" PRIu32
+                 " sizes filled the table; the median and the 99th percentile leave them out\n",
+                 tally.sizes.untabled, tally.sizes.limit);
+  }
+}
+
+}  // namespace
+
+void print_summary(const Tally& tally, FILE* out) {
+  char covered[32];
+  std::fprintf(out,
+               "\n%" PRIu64 " steps covering %s s of clock time, %" PRIu64 " backward, %" PRIu64
+               " forward jumps over 1 s\n",
+               tally.steps, format_seconds(tally.elapsed, covered), tally.backward, tally.jumps);
+  print_size_rows(out, tally);
+  print_percentiles(out, tally);
+}

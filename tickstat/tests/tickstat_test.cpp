@@ -1,0 +1,162 @@
+// Each case runs twice: in-process through run_tickstat (under the sanitizers in
+// that build), and end to end as the real program reading the same bytes on stdin.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tickstat.h"
+
+namespace {
+
+struct Case {
+  const char* name;
+  std::vector<std::string> arguments;
+  // cppcheck-suppress unusedStructMember ; called through GetParam()
+  std::string (*input)();
+  int status;
+  std::vector<std::string> printed;  // each must stand in standard output
+  const char* complaint;             // must stand in standard error; "" for nothing at all
+};
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string windows_timer() { return read_file(TICKSTAT_CASES "/windows_timer.txt"); }
+std::string nothing() { return ""; }
+std::string usage_error() { return "\ntickgauge64 v1.5\nUnknown parameter \"-x\".\n"; }
+std::string long_line() {
+  return "1.0000 ms\n" + std::string(10 << 20, 'A') + "2.0000 ms\n3.0000 ms";
+}
+std::string nul_bytes() {
+  const char text[] = "1.0000 ms\n\0\0\n2.0\0\x30 ms\n4.0000 ms\0\n5.0000 ms\n";
+  return std::string(text, sizeof text - 1);
+}
+std::string invalid_utf8() {
+  return "\xff\xfe"
+         "1.0000 ms\n\xc3(\n\xed\xa0\x80 ms\n1.0000 ms\n";
+}
+std::string many_digits() {
+  return std::string(400, '1') +
+         ".0000 ms\n922337203685477.5807 ms\n922337203685477.5808 ms\n1.0000 ms\n";
+}
+std::string not_numbers() { return "nan ms\n1e308 ms\ninf ms\n-nan ms\n0x10.0000 ms\n1.0000 ms\n"; }
+std::string million_sizes() {
+  std::string text;
+  char line[32];
+  for (int size = 1; size <= 1000000; size++) {
+    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "%d.%04d ms\n",
+                                                        size / 10000, size % 10000)));
+  }
+  return text;
+}
+
+const Case kCases[] = {
+    {"windows_timer", {}, windows_timer, 0, {}, ""},
+    {"help", {"-h"}, nothing, 0, {"usage: tickgauge64 -f | tickstat\n"}, ""},
+    {"long_help", {"--help"}, nothing, 0, {"usage: tickgauge64 -f | tickstat\n"}, ""},
+    {"unknown_argument", {"-f"}, nothing, 1, {}, "usage: tickgauge64 -f | tickstat\n"},
+    {"no_step_line", {}, usage_error, 2, {}, "tickstat: the input held no step line"},
+    {"long_line", {}, long_line, 0, {"\n2 steps covering 0.0040000 s", "max 3.0000 ms"}, ""},
+    {"nul_bytes", {}, nul_bytes, 0, {"\n2 steps covering 0.0060000 s"}, ""},
+    {"invalid_utf8", {}, invalid_utf8, 0, {"\n1 steps covering 0.0010000 s"}, ""},
+    {"many_digits",
+     {},
+     many_digits,
+     0,
+     {"forward jump: 922337203685477.5807 ms at 0.0000000 s\n", "\n2 steps covering 0.0010000 s"},
+     ""},
+    {"not_numbers", {}, not_numbers, 0, {"\n1 steps covering 0.0010000 s"}, ""},
+    {"million_sizes",
+     {},
+     million_sizes,
+     0,
+     {"second 50000:", "\n1000000 steps covering 50000.0500000 s", "min 0.0001 ms",
+      "max 100.0000 ms\napproximate: 934464 steps came after the first 65536 sizes"},
+     ""},
+};
+
+std::string printed_in(FILE* file) {
+  std::rewind(file);
+  std::string text;
+  char chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+  std::fclose(file);
+  return text;
+}
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome run_in_process(const Case& c, const std::string& input) {
+  FILE* in = std::tmpfile();
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::rewind(in);
+  std::vector<std::string> words = {"tickstat"};
+  words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), in, out, err);
+  std::fclose(in);
+  return {status, printed_in(out), printed_in(err)};
+}
+
+Outcome run_program(const Case& c, const std::string& input) {
+  const std::string base = testing::TempDir() + "tickstat_" + c.name;
+  std::ofstream(base + ".in", std::ios::binary) << input;
+  std::string command = TICKSTAT_PROGRAM;
+  for (const std::string& argument : c.arguments) command += " " + argument;
+  command += " < " + base + ".in > " + base + ".out 2> " + base + ".err";
+  const int code = std::system(command.c_str());
+  return {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
+          read_file(base + ".err")};
+}
+
+void expect_outcome(const Case& c, const Outcome& got) {
+  EXPECT_EQ(got.status, c.status);
+  if (std::string(c.name) == "windows_timer") {
+    EXPECT_EQ(got.out, read_file(TICKSTAT_CASES "/windows_timer.expected"));
+  }
+  for (const std::string& text : c.printed)
+    EXPECT_NE(got.out.find(text), std::string::npos) << text;
+  if (*c.complaint == '\0') {
+    EXPECT_EQ(got.err, "");
+  } else {
+    EXPECT_NE(got.err.find(c.complaint), std::string::npos) << got.err;
+  }
+  if (c.status != 0 || !c.arguments.empty()) return;
+  EXPECT_NE(got.out.find("\nmin "), std::string::npos) << "no summary";
+}
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class Tickstat : public testing::TestWithParam<Case> {};
+
+TEST_P(Tickstat, InProcess) {
+  expect_outcome(GetParam(), run_in_process(GetParam(), GetParam().input()));
+}
+
+TEST_P(Tickstat, EndToEnd) {
+  expect_outcome(GetParam(), run_program(GetParam(), GetParam().input()));
+}
+
+std::string case_name(const testing::TestParamInfo<Case>& tested) { return tested.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Cases, Tickstat, testing::ValuesIn(kCases), case_name);
+
+}  // namespace

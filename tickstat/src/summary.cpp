@@ -11,7 +11,7 @@ namespace {
 const int kTableRows = 10;
 const int kBarWidth = 40;
 
-SizeCount sorted[1 << 16];  // room for every size the tally's table holds
+SizeCount sorted[kMostSizes];
 
 double share(uint64_t count, uint64_t total) {
   return static_cast<double>(count) / static_cast<double>(total);
@@ -46,9 +46,8 @@ void print_size_rows(FILE* out, const Tally& tally) {
   }
 }
 
-// The smallest size that at least rank of the tabled steps do not exceed.
+// The smallest size that at least rank of the tabled steps do not exceed; sorted by size.
 int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
-  sizes_by_size(sizes, sorted);
   uint64_t seen = 0;
   for (uint32_t i = 0; i < sizes.used_count; i++) {
     seen += sorted[i].count;
@@ -59,6 +58,7 @@ int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
 
 void print_percentiles(FILE* out, const Tally& tally) {
   const uint64_t tabled = tally.steps - tally.sizes.untabled;
+  sizes_by_size(tally.sizes, sorted);
   char min[32], median[32], p99[32], max[32];
   std::fprintf(out, "\nmin %s ms, median %s ms, 99th percentile %s ms, max %s ms\n",
                format_ms(tally.min, min),

@@ -6,13 +6,13 @@
 
 namespace {
 
-const uint32_t kSizeSlots = 1 << 17;
+const uint32_t kSizeSlots = 2 * kMostSizes;  // half full at most, so probes stay short
 
 Tally the_tally;
 SizeCount size_slots[kSizeSlots];
 SizeCount* size_direct[kDirectSizes];
-uint32_t size_used[kSizeSlots / 2];
-uint32_t size_touched[kSizeSlots / 2];
+uint32_t size_used[kMostSizes];
+uint32_t size_touched[kMostSizes];
 
 void print_second(const Tally& tally, const char* note, FILE* out) {
   const SizeCount* typical = most_frequent_recent(tally.sizes);

@@ -6,6 +6,9 @@
 
 #include "size_table.h"
 
+// At most this many different step sizes are counted one by one.
+constexpr uint32_t kMostSizes = 1 << 16;
+
 // The whole input's figures, and the second of clock time being filled.
 struct Tally {
   uint64_t steps;

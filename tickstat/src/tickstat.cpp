@@ -18,8 +18,7 @@ const char kUsage[] =
     "At the end of the input it prints a summary of all step sizes. Ctrl+C ends\n"
     "tickgauge and lets tickstat finish its summary; a second Ctrl+C ends tickstat too.\n";
 
-// Room after the last byte for its line end, a sentinel, and the eight bytes the parse reads at
-// once.
+// Room after the data for a line end, a sentinel '\n' and the word the parse reads.
 char buffer[kLineCapacity + 16];
 
 // Takes the whole lines in [p, end), which is followed by a '\n'; returns where

@@ -2,6 +2,7 @@
 // that build), and end to end as the real program reading the same bytes on stdin.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -117,14 +118,17 @@ Outcome run_in_process(const Case& c, const std::string& input) {
 }
 
 Outcome run_program(const Case& c, const std::string& input) {
-  const std::string base = testing::TempDir() + "tickstat_" + c.name;
+  const std::string base =
+      testing::TempDir() + "tickstat_" + std::to_string(getpid()) + "_" + c.name;
   std::ofstream(base + ".in", std::ios::binary) << input;
   std::string command = TICKSTAT_PROGRAM;
   for (const std::string& argument : c.arguments) command += " " + argument;
   command += " < " + base + ".in > " + base + ".out 2> " + base + ".err";
   const int code = std::system(command.c_str());
-  return {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
-          read_file(base + ".err")};
+  Outcome outcome = {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
+                     read_file(base + ".err")};
+  for (const char* ending : {".in", ".out", ".err"}) std::remove((base + ending).c_str());
+  return outcome;
 }
 
 void expect_outcome(const Case& c, const Outcome& got) {

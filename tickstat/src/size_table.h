@@ -57,6 +57,12 @@ inline void count_size(SizeTable* table, SizeCount** last, int64_t size) {
   *last = entry;
 }
 
+// Takes the step just counted into entry back out of the recent counts (not the total).
+inline void uncount_recent(SizeTable* table, SizeCount* entry) {
+  // An entry that the step made recent is the last one touched.
+  if (--entry->recent == 0) table->touched_count--;
+}
+
 // The size seen most often since the last forget_recent (the smaller on a tie), or null.
 const SizeCount* most_frequent_recent(const SizeTable& table);
 

@@ -75,7 +75,7 @@ void take_step(Tally* tally, int64_t units, FILE* out) {
   } else {
     // Kept out of the seconds, typical step included: not time that passed, but a
     // clock set back or forward.
-    if (tally->last != nullptr) tally->last->recent--;
+    if (tally->last != nullptr) uncount_recent(&tally->sizes, tally->last);
     units < 0 ? tally->backward++ : tally->jumps++;
     fold_extremes(tally, units, units);
     print_event(units < 0 ? "backward step" : "forward jump", units, tally->elapsed, out);

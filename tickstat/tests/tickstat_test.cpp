@@ -50,6 +50,11 @@ std::string many_digits() {
          ".0000 ms\n922337203685477.5807 ms\n922337203685477.5808 ms\n1.0000 ms\n";
 }
 std::string not_numbers() { return "nan ms\n1e308 ms\ninf ms\n-nan ms\n0x10.0000 ms\n1.0000 ms\n"; }
+std::string many_backward_steps() {
+  std::string text = "1.0000 ms\n";
+  for (int i = 0; i < 100000; i++) text += "-1.0000 ms\n";
+  return text;
+}
 std::string million_sizes() {
   std::string text;
   char line[32];
@@ -76,6 +81,12 @@ const Case kCases[] = {
      {"forward jump: 922337203685477.5807 ms at 0.0000000 s\n", "\n2 steps covering 0.0010000 s"},
      ""},
     {"not_numbers", {}, not_numbers, 0, {"\n1 steps covering 0.0010000 s"}, ""},
+    {"many_backward_steps",
+     {},
+     many_backward_steps,
+     0,
+     {"\n100001 steps covering 0.0010000 s of clock time, 100000 backward"},
+     ""},
     {"million_sizes",
      {},
      million_sizes,

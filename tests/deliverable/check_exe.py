@@ -23,7 +23,7 @@ def version_string(data, key):
     at += 2 * len(key) + 2
     at += -at % 4
     end = at
-    while data[end:end + 2] != b"\0\0":
+    while end + 2 <= len(data) and data[end:end + 2] != b"\0\0":
         end += 2
     return data[at:end].decode("utf-16-le")
 

@@ -1,6 +1,5 @@
 #include "tickstat.h"
 
-#include <cinttypes>
 #include <cstring>
 
 #include "step_line.h"

@@ -1,5 +1,8 @@
 #include "console.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 
 void read_input_as_bytes() {}
@@ -18,4 +21,17 @@ void outlive_first_interrupt() {
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+}
+
+bool is_live(FILE* stream) {
+  struct stat status = {};
+  if (fstat(fileno(stream), &status) != 0) return false;
+  return S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) || S_ISSOCK(status.st_mode);
+}
+
+bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+size_t read_some(FILE* stream, char* buffer, size_t size) {
+  const ssize_t got = read(fileno(stream), buffer, size);
+  return got > 0 ? static_cast<size_t>(got) : 0;
 }

@@ -23,3 +23,26 @@ BOOL WINAPI on_console_event(DWORD event) {
 }  // namespace
 
 void outlive_first_interrupt() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+
+namespace {
+
+HANDLE handle_of(FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+
+}  // namespace
+
+bool is_live(FILE* stream) {
+  const DWORD type = GetFileType(handle_of(stream));
+  return type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR;
+}
+
+// A console, not just any character device: NUL is one too, and _isatty says yes to it.
+bool is_terminal(FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(handle_of(stream), &mode) != 0;
+}
+
+size_t read_some(FILE* stream, char* buffer, size_t size) {
+  const unsigned most = size < (1U << 30) ? static_cast<unsigned>(size) : (1U << 30);
+  const int got = _read(_fileno(stream), buffer, most);
+  return got > 0 ? static_cast<size_t>(got) : 0;
+}

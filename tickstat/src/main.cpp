@@ -6,5 +6,6 @@
 int main(int argc, char* argv[]) {
   read_input_as_bytes();
   outlive_first_interrupt();
-  return run_tickstat(argc, argv, stdin, stdout, stderr);
+  const Streams streams = {stdin, stdout, stderr, is_live(stdin), is_terminal(stdout), read_some};
+  return run_tickstat(argc, argv, streams);
 }

@@ -1,7 +1,6 @@
 #include "size_table.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -10,23 +9,16 @@ uint32_t slot_of(int64_t size, uint32_t mask) {
   return static_cast<uint32_t>((static_cast<uint64_t>(size) * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
 }
 
-bool more_frequent(const SizeCount& a, const SizeCount& b) {
-  return a.count != b.count ? a.count > b.count : a.size < b.size;
-}
-
-bool smaller(const SizeCount& a, const SizeCount& b) { return a.size < b.size; }
-
-void copy_entries(const SizeTable& table, SizeCount* out) {
-  for (uint32_t i = 0; i < table.used_count; i++) out[i] = table.slots[table.used[i]];
-}
-
 }  // namespace
 
-void init_size_table(SizeTable* table, SizeCount* slots, SizeCount** direct, uint32_t* used,
-                     uint32_t* touched, uint32_t slot_count) {
-  std::memset(slots, 0, sizeof(SizeCount) * slot_count);
-  std::fill(direct, direct + kDirectSizes, nullptr);
-  *table = SizeTable{slots, direct, used, touched, slot_count - 1, slot_count / 2, 0, 0, 0};
+void init_size_table(SizeTable* table, const SizeStorage& s) {
+  // Only the slots a table over this storage used before: the rest are still empty,
+  // and left untouched they take no memory.
+  for (uint32_t i = 0; i < s.used_count; i++) s.slots[s.used[i]] = SizeCount{};
+  std::fill(s.direct, s.direct + kDirectSizes, nullptr);
+  *table = SizeTable{
+      s.slots, s.direct, s.used, s.touched, s.in_period, s.slot_count - 1, s.slot_count / 2,
+      0,       0,        0,      0};
 }
 
 SizeCount* count_new_size(SizeTable* table, int64_t size) {
@@ -60,17 +52,39 @@ const SizeCount* most_frequent_recent(const SizeTable& table) {
   return best;
 }
 
-void forget_recent(SizeTable* table) {
-  for (uint32_t i = 0; i < table->touched_count; i++) table->slots[table->touched[i]].recent = 0;
+const SizeCount* more_frequent_in_period(const SizeCount* a, const SizeCount* b) {
+  if (a == nullptr || b == nullptr) return a == nullptr ? b : a;
+  if (a->period != b->period) return a->period > b->period ? a : b;
+  return a->size <= b->size ? a : b;
+}
+
+void move_recent_to_period(SizeTable* table, const SizeCount** typical) {
+  for (uint32_t i = 0; i < table->touched_count; i++) {
+    SizeCount& entry = table->slots[table->touched[i]];
+    if (entry.period == 0) table->in_period[table->in_period_count++] = table->touched[i];
+    entry.period += entry.recent;
+    entry.recent = 0;
+    *typical = more_frequent_in_period(*typical, &entry);
+  }
   table->touched_count = 0;
 }
 
-void sizes_by_count(const SizeTable& table, SizeCount* out) {
-  copy_entries(table, out);
-  std::sort(out, out + table.used_count, more_frequent);
+void forget_period(SizeTable* table) {
+  for (uint32_t i = 0; i < table->in_period_count; i++) {
+    table->slots[table->in_period[i]].period = 0;
+  }
+  table->in_period_count = 0;
 }
 
-void sizes_by_size(const SizeTable& table, SizeCount* out) {
-  copy_entries(table, out);
-  std::sort(out, out + table.used_count, smaller);
+void sort_by_count(const SizeTable& table) {
+  std::sort(table.used, table.used + table.used_count, [&table](uint32_t a, uint32_t b) {
+    const SizeCount& x = table.slots[a];
+    const SizeCount& y = table.slots[b];
+    return x.count != y.count ? x.count > y.count : x.size < y.size;
+  });
+}
+
+void sort_by_size(const SizeTable& table) {
+  std::sort(table.used, table.used + table.used_count,
+            [&table](uint32_t a, uint32_t b) { return table.slots[a].size < table.slots[b].size; });
 }

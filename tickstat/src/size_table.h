@@ -4,11 +4,13 @@
 
 #include <cstdint>
 
-// One step size, how often it was seen in all and since the table's last forget_recent.
+// One step size, how often it was seen in all, in the second being filled, and
+// in the seconds of the period being filled.
 struct SizeCount {
   int64_t size;
   uint64_t count;  // 0 marks a free slot
   uint64_t recent;
+  uint64_t period;
 };
 
 // Sizes below this many units also have a direct index to their entry: fine
@@ -17,21 +19,34 @@ constexpr int64_t kDirectSizes = 4096;
 
 // An open-addressing table over caller-owned storage; no allocation.
 struct SizeTable {
-  SizeCount* slots;    // a power of two of them
-  SizeCount** direct;  // kDirectSizes entries: the entry of each small size, or null
-  uint32_t* used;      // the slots taken, in the order of their first step
-  uint32_t* touched;   // the slots counted since the last forget_recent
-  uint32_t slot_mask;  // slot count minus one
-  uint32_t limit;      // at most this many sizes, so probes stay short
+  SizeCount* slots;     // a power of two of them
+  SizeCount** direct;   // kDirectSizes entries: the entry of each small size, or null
+  uint32_t* used;       // the slots taken, in the order of their first step
+  uint32_t* touched;    // the slots with a recent count
+  uint32_t* in_period;  // the slots with a period count
+  uint32_t slot_mask;   // slot count minus one
+  uint32_t limit;       // at most this many sizes, so probes stay short
   uint32_t used_count;
   uint32_t touched_count;
+  uint32_t in_period_count;
   uint64_t untabled;  // steps whose size came when the table was full
 };
 
-// Sets the table up over slots (slot_count a power of two), direct (kDirectSizes),
-// and used and touched (slot_count / 2 each).
-void init_size_table(SizeTable* table, SizeCount* slots, SizeCount** direct, uint32_t* used,
-                     uint32_t* touched, uint32_t slot_count);
+// The caller-owned storage of a table: slot_count slots (a power of two), kDirectSizes
+// direct entries, and used, touched and in_period for slot_count / 2 each. The slots
+// are empty but for the used_count listed in used, left by a table before.
+struct SizeStorage {
+  SizeCount* slots;
+  SizeCount** direct;
+  uint32_t* used;
+  uint32_t* touched;
+  uint32_t* in_period;
+  uint32_t slot_count;
+  uint32_t used_count;
+};
+
+// Sets the table up, empty, over its storage.
+void init_size_table(SizeTable* table, const SizeStorage& storage);
 
 // Counts one step of this size; returns its entry, or null when the table is full.
 SizeCount* count_new_size(SizeTable* table, int64_t size);
@@ -63,14 +78,26 @@ inline void uncount_recent(SizeTable* table, SizeCount* entry) {
   if (--entry->recent == 0) table->touched_count--;
 }
 
-// The size seen most often since the last forget_recent (the smaller on a tie), or null.
+// The size seen most often in the second being filled (the smaller on a tie), or null.
 const SizeCount* most_frequent_recent(const SizeTable& table);
 
-// Starts the recent counts anew, touching only the entries counted since the last time.
-void forget_recent(SizeTable* table);
+// Adds the second's counts to the period's and starts them anew; keeps *typical on the
+// period's most frequent size (the smaller on a tie). Touches only the second's sizes.
+void move_recent_to_period(SizeTable* table, const SizeCount** typical);
 
-// Copies the entries into out (room for used_count), most frequent first.
-void sizes_by_count(const SizeTable& table, SizeCount* out);
+// Starts the period counts anew, touching only the period's sizes.
+void forget_period(SizeTable* table);
 
-// Copies the entries into out (room for used_count), smallest size first.
-void sizes_by_size(const SizeTable& table, SizeCount* out);
+// The more frequent of two entries, the smaller size on a tie; either may be null.
+const SizeCount* more_frequent_in_period(const SizeCount* a, const SizeCount* b);
+
+// Orders table.used most frequent first (the smaller size on a tie).
+void sort_by_count(const SizeTable& table);
+
+// Orders table.used smallest size first.
+void sort_by_size(const SizeTable& table);
+
+// The i-th entry in table.used's order.
+inline const SizeCount& entry_at(const SizeTable& table, uint32_t i) {
+  return table.slots[table.used[i]];
+}

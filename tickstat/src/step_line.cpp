@@ -63,3 +63,10 @@ const char* format_ms(int64_t units, char (&text)[32]) {
 const char* format_seconds(int64_t units, char (&text)[32]) {
   return format_fixed(units, kUnitsPerSecond, 7, text);
 }
+
+const char* format_clock(int64_t units, char (&text)[32]) {
+  const int64_t seconds = units / kUnitsPerSecond;
+  std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d", seconds / 3600,
+                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  return text;
+}

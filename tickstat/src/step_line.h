@@ -16,3 +16,6 @@ const char* format_ms(int64_t units, char (&text)[32]);
 
 // Writes units as seconds with seven decimals ("12.3456789"), exactly; returns text.
 const char* format_seconds(int64_t units, char (&text)[32]);
+
+// Writes units of clock time as hours, minutes and whole seconds ("1:02:03"); returns text.
+const char* format_clock(int64_t units, char (&text)[32]);

@@ -11,8 +11,6 @@ namespace {
 const int kTableRows = 10;
 const int kBarWidth = 40;
 
-SizeCount sorted[kMostSizes];
-
 double share(uint64_t count, uint64_t total) {
   return static_cast<double>(count) / static_cast<double>(total);
 }
@@ -27,16 +25,17 @@ const char* bar(double fraction) {
 }
 
 void print_size_rows(FILE* out, const Tally& tally) {
-  sizes_by_count(tally.sizes, sorted);
+  sort_by_count(tally.sizes);
   const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kTableRows);
   std::fprintf(out, "\n%17s %12s %7s\n", "step", "count", "share");
   uint64_t shown = 0;
   char size[32];
   for (uint32_t i = 0; i < rows; i++) {
-    shown += sorted[i].count;
-    std::fprintf(out, "%14s ms %12" PRIu64 " %6.1f%%  %s\n", format_ms(sorted[i].size, size),
-                 sorted[i].count, 100 * share(sorted[i].count, tally.steps),
-                 bar(share(sorted[i].count, tally.steps)));
+    const SizeCount& entry = entry_at(tally.sizes, i);
+    shown += entry.count;
+    std::fprintf(out, "%14s ms %12" PRIu64 " %6.1f%%  %s\n", format_ms(entry.size, size),
+                 entry.count, 100 * share(entry.count, tally.steps),
+                 bar(share(entry.count, tally.steps)));
   }
   if (shown < tally.steps) {
     std::fprintf(out, "%17s %12" PRIu64 " %6.1f%%  (%" PRIu64 " other sizes%s)\n", "other",
@@ -50,15 +49,15 @@ void print_size_rows(FILE* out, const Tally& tally) {
 int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
   uint64_t seen = 0;
   for (uint32_t i = 0; i < sizes.used_count; i++) {
-    seen += sorted[i].count;
-    if (seen >= rank) return sorted[i].size;
+    seen += entry_at(sizes, i).count;
+    if (seen >= rank) return entry_at(sizes, i).size;
   }
-  return sorted[sizes.used_count - 1].size;
+  return entry_at(sizes, sizes.used_count - 1).size;
 }
 
 void print_percentiles(FILE* out, const Tally& tally) {
   const uint64_t tabled = tally.steps - tally.sizes.untabled;
-  sizes_by_size(tally.sizes, sorted);
+  sort_by_size(tally.sizes);
   char min[32], median[32], p99[32], max[32];
   std::fprintf(out, "\nmin %s ms, median %s ms, 99th percentile %s ms, max %s ms\n",
                format_ms(tally.min, min),
@@ -73,6 +72,23 @@ void print_percentiles(FILE* out, const Tally& tally) {
   }
 }
 
+// The longest periods in the order they began, and how many shorter ones are left out.
+void print_periods(FILE* out, const Tally& tally) {
+  const LongestPeriods& longest = tally.longest;
+  std::fprintf(out, "\n%9s %12s %14s %7s\n", "start", "length", "typical", "share");
+  char start[32], length[32], typical[32];
+  for (int i = 0; i < longest.count; i++) {
+    const PeriodRecord& period = longest.rows[i];
+    std::fprintf(out, "%9s %12s %11s ms %6.1f%%\n", format_clock(period.start, start),
+                 format_clock(period.end - period.start, length),
+                 period.has_typical ? format_ms(period.typical, typical) : "?",
+                 100 * share(period.typical_count, period.steps));
+  }
+  if (longest.left_out > 0) {
+    std::fprintf(out, "(%" PRIu64 " shorter periods not shown)\n", longest.left_out);
+  }
+}
+
 }  // namespace
 
 void print_summary(const Tally& tally, FILE* out) {
@@ -81,6 +97,7 @@ void print_summary(const Tally& tally, FILE* out) {
                "\n%" PRIu64 " steps covering %s s of clock time, %" PRIu64 " backward, %" PRIu64
                " forward jumps over 1 s\n",
                tally.steps, format_seconds(tally.elapsed, covered), tally.backward, tally.jumps);
+  if (tally.periods > 0) print_periods(out, tally);
   print_size_rows(out, tally);
   print_percentiles(out, tally);
 }

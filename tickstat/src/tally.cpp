@@ -1,7 +1,5 @@
 #include "tally.h"
 
-#include <cinttypes>
-
 #include "step_line.h"
 
 namespace {
@@ -13,77 +11,144 @@ SizeCount size_slots[kSizeSlots];
 SizeCount* size_direct[kDirectSizes];
 uint32_t size_used[kMostSizes];
 uint32_t size_touched[kMostSizes];
+uint32_t size_in_period[kMostSizes];
 
-void print_second(const Tally& tally, const char* note, FILE* out) {
-  const SizeCount* typical = most_frequent_recent(tally.sizes);
-  char size[32], min[32], max[32];
-  // Every size of the second may have come after the table filled up.
-  const double share = typical == nullptr ? 0
-                                          : 100.0 * static_cast<double>(typical->recent) /
-                                                static_cast<double>(tally.second_steps);
-  std::fprintf(
-      out,
-      "second %5" PRId64 ": %8" PRIu64 " steps, typical %s ms (%5.1f%%), min %s ms, max %s ms%s\n",
-      tally.second, tally.second_steps, typical == nullptr ? "?" : format_ms(typical->size, size),
-      share, format_ms(tally.second_min, min), format_ms(tally.second_max, max), note);
-  std::fflush(out);
-}
-
-void fold_extremes(Tally* tally, int64_t min, int64_t max) {
-  if (min < tally->min) tally->min = min;
-  if (max > tally->max) tally->max = max;
+void fold_extremes(int64_t* min, int64_t* max, int64_t low, int64_t high) {
+  if (low < *min) *min = low;
+  if (high > *max) *max = high;
 }
 
 void start_second(Tally* tally, int64_t number) {
-  forget_recent(&tally->sizes);
   tally->second = number;
+  tally->second_start = tally->elapsed;
   tally->second_end = number * kUnitsPerSecond;
   tally->second_steps = 0;
   tally->second_min = INT64_MAX;
   tally->second_max = INT64_MIN;
+  tally->second_backward = 0;
+  tally->second_jumps = 0;
+  tally->second_began = tally->live ? std::time(nullptr) : 0;
 }
 
-void print_event(const char* what, int64_t units, int64_t at, FILE* out) {
-  char size[32], when[32];
-  std::fprintf(out, "%s: %s ms at %s s\n", what, format_ms(units, size), format_seconds(at, when));
-  std::fflush(out);
+void end_period(Tally* tally) {
+  const OpenPeriod& open = tally->period;
+  const PeriodRecord period = {open.number,
+                               open.start,
+                               open.end,
+                               open.steps,
+                               open.typical != nullptr,
+                               open.typical != nullptr ? open.typical->size : 0,
+                               open.typical != nullptr ? open.typical->period : 0,
+                               open.min,
+                               open.max,
+                               open.began};
+  const Outputs& outputs = *tally->outputs;
+  for (int i = 0; i < outputs.count; i++) {
+    if (outputs.list[i]->take_period != nullptr) outputs.list[i]->take_period(period);
+  }
+  keep_if_long(&tally->longest, period);
+  tally->periods++;
+  forget_period(&tally->sizes);
+}
+
+// Ends the open period when this second's typical step is another timer setting,
+// then opens one if none is open.
+void place_second(Tally* tally, const SizeCount* typical) {
+  OpenPeriod& open = tally->period;
+  if (open.steps > 0 && typical != nullptr && open.typical != nullptr &&
+      !same_timer_step(open.typical->size, typical->size)) {
+    end_period(tally);
+    open.steps = 0;
+  }
+  if (open.steps > 0) return;
+  open = OpenPeriod{open.number + 1, tally->second_start, 0,       0,
+                    INT64_MAX,       INT64_MIN,           nullptr, tally->second_began};
+}
+
+SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool partial) {
+  return SecondRecord{tally.second,
+                      tally.second_start,
+                      tally.elapsed,
+                      tally.second_steps,
+                      typical != nullptr,
+                      typical != nullptr ? typical->size : 0,
+                      typical != nullptr ? typical->recent : 0,
+                      tally.second_min,
+                      tally.second_max,
+                      tally.second_backward,
+                      tally.second_jumps,
+                      partial,
+                      tally.period.number,
+                      tally.period.start};
+}
+
+void close_second(Tally* tally, bool partial) {
+  const SizeCount* typical = most_frequent_recent(tally->sizes);
+  place_second(tally, typical);
+  const SecondRecord second = record_second(*tally, typical, partial);
+  const Outputs& outputs = *tally->outputs;
+  for (int i = 0; i < outputs.count; i++) {
+    if (outputs.list[i]->take_second != nullptr) outputs.list[i]->take_second(second);
+  }
+  OpenPeriod& open = tally->period;
+  move_recent_to_period(&tally->sizes, &open.typical);
+  open.steps += tally->second_steps;
+  open.end = tally->elapsed;
+  fold_extremes(&open.min, &open.max, tally->second_min, tally->second_max);
+  fold_extremes(&tally->min, &tally->max, tally->second_min, tally->second_max);
+}
+
+void take_clock_event(Tally* tally, int64_t units) {
+  // Kept out of the seconds, typical step included: not time that passed, but a
+  // clock set back or forward.
+  if (tally->last != nullptr) uncount_recent(&tally->sizes, tally->last);
+  if (units < 0) {
+    tally->backward++;
+    tally->second_backward++;
+  } else {
+    tally->jumps++;
+    tally->second_jumps++;
+  }
+  fold_extremes(&tally->min, &tally->max, units, units);
+  const ClockEvent event = {units, tally->elapsed};
+  const Outputs& outputs = *tally->outputs;
+  for (int i = 0; i < outputs.count; i++) {
+    if (outputs.list[i]->take_event != nullptr) outputs.list[i]->take_event(event);
+  }
 }
 
 }  // namespace
 
-Tally* start_tally() {
+Tally* start_tally(const Outputs* outputs, bool live) {
+  const uint32_t used_before = the_tally.sizes.used_count;
   the_tally = Tally{};
   the_tally.min = INT64_MAX;
   the_tally.max = INT64_MIN;
-  init_size_table(&the_tally.sizes, size_slots, size_direct, size_used, size_touched, kSizeSlots);
+  the_tally.outputs = outputs;
+  the_tally.live = live;
+  init_size_table(&the_tally.sizes, SizeStorage{size_slots, size_direct, size_used, size_touched,
+                                                size_in_period, kSizeSlots, used_before});
   start_second(&the_tally, 1);
   return &the_tally;
 }
 
-void take_step(Tally* tally, int64_t units, FILE* out) {
+void take_step(Tally* tally, int64_t units) {
   tally->steps++;
   count_size(&tally->sizes, &tally->last, units);
-  if (units >= 0 && units <= kUnitsPerSecond) {
-    tally->second_steps++;
-    if (units < tally->second_min) tally->second_min = units;
-    if (units > tally->second_max) tally->second_max = units;
-    tally->elapsed += units;
-    if (tally->elapsed < tally->second_end) return;
-    print_second(*tally, "", out);
-    fold_extremes(tally, tally->second_min, tally->second_max);
-    start_second(tally, tally->elapsed / kUnitsPerSecond + 1);
-  } else {
-    // Kept out of the seconds, typical step included: not time that passed, but a
-    // clock set back or forward.
-    if (tally->last != nullptr) uncount_recent(&tally->sizes, tally->last);
-    units < 0 ? tally->backward++ : tally->jumps++;
-    fold_extremes(tally, units, units);
-    print_event(units < 0 ? "backward step" : "forward jump", units, tally->elapsed, out);
+  if (units < 0 || units > kUnitsPerSecond) {
+    take_clock_event(tally, units);
+    return;
   }
+  tally->second_steps++;
+  if (units < tally->second_min) tally->second_min = units;
+  if (units > tally->second_max) tally->second_max = units;
+  tally->elapsed += units;
+  if (tally->elapsed < tally->second_end) return;
+  close_second(tally, false);
+  start_second(tally, tally->elapsed / kUnitsPerSecond + 1);
 }
 
-void close_partial_second(Tally* tally, FILE* out) {
-  if (tally->second_steps == 0) return;
-  print_second(*tally, " (partial)", out);
-  fold_extremes(tally, tally->second_min, tally->second_max);
+void close_tally(Tally* tally) {
+  if (tally->second_steps > 0) close_second(tally, true);
+  if (tally->period.steps > 0) end_period(tally);
 }

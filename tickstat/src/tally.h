@@ -1,38 +1,61 @@
-// What tickstat learns from the steps while it reads, and the live lines it prints.
+// What tickstat learns from the steps while it reads: the whole input's figures,
+// the second of clock time being filled and the period it belongs to. Each second,
+// period and clock event is handed to the run's outputs as it closes.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <ctime>
 
+#include "periods.h"
+#include "records.h"
 #include "size_table.h"
 
 // At most this many different step sizes are counted one by one.
 constexpr uint32_t kMostSizes = 1 << 16;
 
-// The whole input's figures, and the second of clock time being filled.
+// The period being filled.
+struct OpenPeriod {
+  int64_t number;  // 0 before the first second closes
+  int64_t start;
+  int64_t end;
+  uint64_t steps;
+  int64_t min;
+  int64_t max;
+  const SizeCount* typical;  // its most frequent size so far, or null
+  std::time_t began;
+};
+
 struct Tally {
   uint64_t steps;
   uint64_t backward;  // steps below zero
   uint64_t jumps;     // forward steps of over a second
   int64_t min;        // of the seconds closed and the steps outside them
   int64_t max;
-  int64_t elapsed;     // clock time: the sum of the forward steps of a second or less
-  SizeTable sizes;     // its recent counts are those of the second being filled
-  SizeCount* last;     // the entry of the size counted last, the usual next one
-  int64_t second;      // the number of the second being filled, from 1
+  int64_t elapsed;  // clock time: the sum of the forward steps of a second or less
+  SizeTable sizes;  // recent counts are the second's, period counts the period's
+  SizeCount* last;  // the entry of the size counted last, the usual next one
+  int64_t second;   // the number of the second being filled, from 1
+  int64_t second_start;
   int64_t second_end;  // the clock time that completes it
   uint64_t second_steps;
   int64_t second_min;
   int64_t second_max;
+  uint64_t second_backward;
+  uint64_t second_jumps;
+  std::time_t second_began;  // tickstat's own clock at its start, when the input is live
+  OpenPeriod period;
+  uint64_t periods;  // periods closed
+  LongestPeriods longest;
+  const Outputs* outputs;
+  bool live;  // the input is a pipe or a terminal, read as it is written
 };
 
-// The one tally of this run, emptied.
-Tally* start_tally();
+// The one tally of this run, emptied; live says whether to read tickstat's own clock.
+Tally* start_tally(const Outputs* outputs, bool live);
 
-// Counts one step; prints a second's line when the step completes it, and a line
-// of its own for a step backwards or a jump of over a second.
-void take_step(Tally* tally, int64_t units, FILE* out);
+// Counts one step; closes the second it completes, and hands a step that sets the
+// clock (backwards, or forward by over a second) to the outputs at once.
+void take_step(Tally* tally, int64_t units);
 
-// Prints the line of the second being filled, if it holds a step, marked partial,
-// and counts it into the tally's extremes.
-void close_partial_second(Tally* tally, FILE* out);
+// Closes the second being filled, if it holds a step, as partial, and the last period.
+void close_tally(Tally* tally);

@@ -3,6 +3,19 @@
 
 #include <cstdio>
 
-// Reads in to its end, printing a line per second of clock time and then a
-// summary to out; returns the exit status (0, 1 after a usage error, 2 with no step).
-int run_tickstat(int argc, char* argv[], FILE* in, FILE* out, FILE* err);
+// Where tickstat reads and writes, and what kind of streams they are.
+struct Streams {
+  FILE* in;
+  FILE* out;
+  FILE* err;
+  bool live_input;    // a pipe or a terminal, written while tickstat reads it
+  bool terminal_out;  // out is a terminal or a console, which gets a status line
+  // Reads what in holds now, up to size bytes, waiting only while it holds nothing;
+  // 0 at its end. Null reads with fread, which waits until size bytes have come.
+  size_t (*read_some)(FILE* in, char* buffer, size_t size);
+};
+
+// Reads in to its end, printing a line per period of clock time and then a summary
+// to out; returns the exit status (0, 1 after a usage error or an output that could
+// not be written, 2 with no step line in the input).
+int run_tickstat(int argc, char* argv[], const Streams& streams);

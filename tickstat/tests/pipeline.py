@@ -1,18 +1,25 @@
 #!/usr/bin/env python3
 """Runs tickstat behind the real tickgauge, as a user would at a shell.
 
-usage: pipeline.py pipeline|interrupt|fixed_input --tickgauge PATH --tickstat PATH [--runner WRAPPER]
+usage: pipeline.py CASE --tickgauge PATH --tickstat PATH [--runner WRAPPER]
 """
 import argparse
+import csv
 import os
+import pty
 import re
+import select
 import signal
 import subprocess
 import sys
+import tempfile
 import time
+import xml.etree.ElementTree as ElementTree
+import zlib
 
 LINES = 200000
 HEADER_LINES = 4  # empty line, banner, call, Ctrl+C hint
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class Failure(Exception):
@@ -46,16 +53,56 @@ def case_pipeline(options):
     check_summary(stat.stdout, LINES - HEADER_LINES)
 
 
+def rows_of(path):
+    with open(path, newline="") as file:
+        rows = list(csv.reader(file, strict=True))
+    if not rows or rows[0][0] != "second" or any(len(row) != len(rows[0]) for row in rows):
+        raise Failure(f"{path} is not a whole CSV file: {rows[:3]} ... {rows[-2:]}")
+    return rows[1:]
+
+
+def check_picture(path, texts):
+    """The SVG parses as XML, names each of texts, and a real renderer draws it, not blank."""
+    names = {element.text for element in ElementTree.parse(path).iter() if element.text}
+    if not set(texts) <= names:
+        raise Failure(f"the picture names {sorted(names)[:20]}, not all of {texts}")
+    png = subprocess.run(["rsvg-convert", path], capture_output=True, check=True).stdout
+    chunks, at = b"", 8
+    while at < len(png):  # the IDAT chunks hold the pixels, compressed
+        length = int.from_bytes(png[at:at + 4], "big")
+        if png[at + 4:at + 8] == b"IDAT":
+            chunks += png[at + 8:at + 8 + length]
+        at += length + 12
+    if len(set(zlib.decompress(chunks))) < 16:
+        raise Failure("rsvg-convert drew a blank picture")
+
+
 def case_interrupt(options):
-    """Ctrl+C reaches the whole pipeline: tickgauge dies, tickstat sums up and exits 0."""
+    """Ctrl+C reaches the whole pipeline: tickgauge dies, tickstat sums up, writes its
+    files and exits 0; a second Ctrl+C ends a tickstat that still reads, rows kept whole."""
+    files = tempfile.mkdtemp()
+    csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
     gauge = subprocess.Popen([options.tickgauge, "-f"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
                              process_group=0)  # the pipeline's own group, as a shell gives it
-    stat = subprocess.Popen([options.tickstat], stdin=gauge.stdout, stdout=subprocess.PIPE,
-                            process_group=gauge.pid)
+    stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=gauge.stdout,
+                            stdout=subprocess.PIPE, process_group=gauge.pid)
     gauge.stdout.close()
     time.sleep(1.5)
     os.killpg(gauge.pid, signal.SIGINT)
     output, _ = stat.communicate(timeout=30)
+    rows_of(csv_path)
+    check_picture(svg_path, ["clock time (h:mm:ss)"])
+    held = subprocess.Popen([options.tickstat, "--csv", csv_path], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
+    held.stdin.write(b"500.0000 ms\n" * 7)
+    held.stdin.flush()
+    time.sleep(0.5)
+    held.send_signal(signal.SIGINT)
+    time.sleep(0.5)
+    if held.poll() is not None:
+        raise Failure(f"the first Ctrl+C ended a tickstat that still reads, with {held.returncode}")
+    held.send_signal(signal.SIGINT)
+    if held.wait(timeout=10) != -signal.SIGINT or len(rows_of(csv_path)) != 3:
+        raise Failure(f"after a second Ctrl+C: status {held.returncode}, rows {rows_of(csv_path)}")
     if gauge.wait(timeout=30) != -signal.SIGINT:
         raise Failure(f"tickgauge ended with {gauge.returncode}, not by Ctrl+C")
     if stat.returncode != 0:
@@ -75,6 +122,61 @@ def case_fixed_input(options):
         expected = expected_file.read()
     if stat.returncode != 0 or stat.stdout.replace(b"\r\n", b"\n") != expected:
         raise Failure(f"status {stat.returncode}, printed {stat.stdout[:600]!r}")
+
+
+def case_three_hours(options):
+    """Three hours of a Windows clock make three period lines, a CSV row per second and
+    a picture that names each period's step."""
+    folder = tempfile.mkdtemp()
+    paths = {name: os.path.join(folder, name) for name in ("run.txt", "run.csv", "run.svg")}
+    with open(paths["run.txt"], "wb") as sample:
+        subprocess.run([sys.executable, os.path.join(HERE, "..", "three_hours.py")], stdout=sample, check=True)
+    with open(paths["run.txt"], "rb") as given:
+        stat = subprocess.run(command(options, options.tickstat, "--csv", paths["run.csv"], "--svg",
+                                      paths["run.svg"]), stdin=given, capture_output=True, timeout=60)
+    periods = re.findall(rb"^period .*", stat.stdout.replace(b"\r\n", b"\n"), re.M)
+    expected = [b"period 1: 0:00:00 to 1:00:00 (1:00:00), 230400 steps, typical 15.6250 ms (100.0%)",
+                b"period 2: 1:00:00 to 2:00:00 (1:00:00), 3686400 steps, typical 0.9766 ms ( 62.5%)",
+                b"period 3: 2:00:00 to 3:00:00 (1:00:00), 230400 steps, typical 15.6250 ms (100.0%)"]
+    if stat.returncode != 0 or [line[:len(want)] for line, want in zip(periods, expected)] != expected \
+            or len(periods) != 3:
+        raise Failure(f"status {stat.returncode}, period lines {periods}")
+    rows = rows_of(paths["run.csv"])
+    if len(rows) != 10800 or rows[5400][6] != "1" or rows[3600][2:4] != ["0.9766", "62.5"]:
+        raise Failure(f"{len(rows)} rows; 5401: {rows[5400]}; 3601: {rows[3600]}")
+    check_picture(paths["run.svg"], ["15.6250 ms", "0.9766 ms", "3:00:00"])
+
+
+def case_console(options):
+    """On a terminal (a Windows console under Wine), a status line is rewritten in
+    place; Ctrl+C ends tickgauge and tickstat clears it and prints its summary."""
+    runner = f"'{options.runner}' " if options.runner else ""
+    # bash goes on after a pipeline whose last program outlived Ctrl+C, and says its status.
+    shell = f"{runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; echo \"status=${{PIPESTATUS[1]}}\""
+    process_id, terminal = pty.fork()
+    if process_id == 0:
+        os.execvp("bash", ["bash", "-c", shell])
+    seen = read_until(terminal, b"steps/s", 60)
+    os.write(terminal, b"\x03")
+    seen += read_until(terminal, b"status=", 60)
+    os.waitpid(process_id, 0)
+    if not re.search(rb"steps/s.*\r +\r.*\d+ steps covering.*status=0", seen, re.S):
+        raise Failure(f"printed {seen[-700:]!r}")
+
+
+def plain(seen):
+    """The text a terminal shows, Wine's console's cursor moves made spaces again."""
+    seen = re.sub(rb"\x1b\[(\d*)C", lambda move: b" " * int(move.group(1) or 1), seen)
+    return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", seen)
+
+
+def read_until(terminal, text, timeout):
+    seen, deadline = b"", time.monotonic() + timeout
+    while text not in plain(seen):
+        if not select.select([terminal], [], [], max(0, deadline - time.monotonic()))[0]:
+            raise Failure(f"no {text!r} within {timeout} s: {seen[-500:]!r}")
+        seen += os.read(terminal, 65536)
+    return plain(seen)
 
 
 def main():

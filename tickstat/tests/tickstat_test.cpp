@@ -22,6 +22,7 @@ struct Case {
   int status;
   std::vector<std::string> printed;  // each must stand in standard output
   const char* complaint;             // must stand in standard error; "" for nothing at all
+  const char* csv_rows;              // with --csv, the whole file after its header; null: no --csv
 };
 
 std::string read_file(const std::string& path) {
@@ -49,7 +50,16 @@ std::string many_digits() {
   return std::string(400, '1') +
          ".0000 ms\n922337203685477.5807 ms\n922337203685477.5808 ms\n1.0000 ms\n";
 }
-std::string not_numbers() { return "nan ms\n1e308 ms\ninf ms\n-nan ms\n0x10.0000 ms\n1.0000 ms\n"; }
+std::string not_numbers() {
+  return "nan ms\n1e308 ms\ninf ms\n-nan ms\n0x10.0000 ms\n1.00:0 ms\n1.?000 ms\n1.0000 ms\n";
+}
+std::string ties_and_backward() { return "2.0000 ms\n1.0000 ms\n-5.0000 ms\n"; }
+std::string exact_second() { return "1000.0000 ms\n"; }
+std::string one_to_hundred() {
+  std::string text;
+  for (int ms = 100; ms >= 1; ms--) text += std::to_string(ms) + ".0000 ms\n";
+  return text;
+}
 std::string many_backward_steps() {
   std::string text = "1.0000 ms\n";
   for (int i = 0; i < 100000; i++) text += "-1.0000 ms\n";
@@ -65,35 +75,79 @@ std::string million_sizes() {
   return text;
 }
 
+const char kUsageLine[] = "usage: tickgauge64 -f | tickstat [--csv FILE] [--svg FILE]\n";
+
 const Case kCases[] = {
-    {"windows_timer", {}, windows_timer, 0, {}, ""},
-    {"help", {"-h"}, nothing, 0, {"usage: tickgauge64 -f | tickstat\n"}, ""},
-    {"long_help", {"--help"}, nothing, 0, {"usage: tickgauge64 -f | tickstat\n"}, ""},
-    {"unknown_argument", {"-f"}, nothing, 1, {}, "usage: tickgauge64 -f | tickstat\n"},
-    {"no_step_line", {}, usage_error, 2, {}, "tickstat: the input held no step line"},
-    {"long_line", {}, long_line, 0, {"\n2 steps covering 0.0040000 s", "max 3.0000 ms"}, ""},
-    {"nul_bytes", {}, nul_bytes, 0, {"\n2 steps covering 0.0060000 s"}, ""},
-    {"invalid_utf8", {}, invalid_utf8, 0, {"\n1 steps covering 0.0010000 s"}, ""},
+    {"windows_timer", {}, windows_timer, 0, {}, "", nullptr},
+    {"help", {"-h"}, nothing, 0, {kUsageLine}, "", nullptr},
+    {"long_help", {"--help"}, nothing, 0, {kUsageLine}, "", nullptr},
+    {"unknown_argument", {"-f"}, nothing, 1, {}, kUsageLine, nullptr},
+    {"csv_without_file", {"--csv"}, nothing, 1, {}, kUsageLine, nullptr},
+    {"unwritable_file",
+     {"--svg", "/nonexistent/run.svg"},
+     windows_timer,
+     1,
+     {},
+     "tickstat: cannot write /nonexistent/run.svg: No such file or directory\n",
+     nullptr},
+    {"no_step_line", {}, usage_error, 2, {}, "tickstat: the input held no step line", nullptr},
+    {"long_line",
+     {},
+     long_line,
+     0,
+     {"\n2 steps covering 0.0040000 s", "max 3.0000 ms"},
+     "",
+     nullptr},
+    {"nul_bytes", {}, nul_bytes, 0, {"\n2 steps covering 0.0060000 s"}, "", nullptr},
+    {"invalid_utf8", {}, invalid_utf8, 0, {"\n1 steps covering 0.0010000 s"}, "", nullptr},
     {"many_digits",
      {},
      many_digits,
      0,
      {"forward jump: 922337203685477.5807 ms at 0.0000000 s\n", "\n2 steps covering 0.0010000 s"},
-     ""},
-    {"not_numbers", {}, not_numbers, 0, {"\n1 steps covering 0.0010000 s"}, ""},
+     "",
+     nullptr},
+    {"not_numbers", {}, not_numbers, 0, {"\n1 steps covering 0.0010000 s"}, "", nullptr},
+    {"ties_and_backward",
+     {},
+     ties_and_backward,
+     0,
+     {"typical 1.0000 ms ( 50.0%), min 1.0000 ms, max 2.0000 ms\n",
+      "    -5.0000 ms            1   33.3%  #############\n"
+      "        1.0000 ms            1   33.3%  #############\n"
+      "        2.0000 ms"},
+     "",
+     "1,2,1.0000,50.0,1.0000,2.0000,1,0,1\r\n"},
+    {"exact_second",
+     {},
+     exact_second,
+     0,
+     {"\n1 steps covering 1.0000000 s of clock time, 0 backward, 0 forward jumps",
+      "min 1000.0000 ms, median 1000.0000 ms, 99th percentile 1000.0000 ms, max 1000.0000 ms\n"},
+     "",
+     "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0\r\n"},
+    {"percentiles",
+     {},
+     one_to_hundred,
+     0,
+     {"median 50.0000 ms, 99th percentile 99.0000 ms"},
+     "",
+     nullptr},
     {"many_backward_steps",
      {},
      many_backward_steps,
      0,
      {"\n100001 steps covering 0.0010000 s of clock time, 100000 backward"},
-     ""},
+     "",
+     nullptr},
     {"million_sizes",
      {},
      million_sizes,
      0,
-     {"second 50000:", "\n1000000 steps covering 50000.0500000 s", "min 0.0001 ms",
+     {"\n1000000 steps covering 50000.0500000 s", "min 0.0001 ms",
       "max 100.0000 ms\napproximate: 934464 steps came after the first 65536 sizes"},
-     ""},
+     "",
+     nullptr},
 };
 
 std::string printed_in(FILE* file) {
@@ -112,6 +166,17 @@ struct Outcome {
   std::string err;
 };
 
+std::string base_path(const Case& c) {
+  return testing::TempDir() + "tickstat_" + std::to_string(getpid()) + "_" + c.name;
+}
+
+// The case's arguments, and --csv FILE where the case checks the rows.
+std::vector<std::string> arguments_of(const Case& c) {
+  std::vector<std::string> words = c.arguments;
+  if (c.csv_rows != nullptr) words.insert(words.end(), {"--csv", base_path(c) + ".csv"});
+  return words;
+}
+
 Outcome run_in_process(const Case& c, const std::string& input) {
   FILE* in = std::tmpfile();
   FILE* out = std::tmpfile();
@@ -119,21 +184,22 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   std::fwrite(input.data(), 1, input.size(), in);
   std::rewind(in);
   std::vector<std::string> words = {"tickstat"};
-  words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+  const std::vector<std::string> arguments = arguments_of(c);
+  words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), in, out, err);
+  const int status = run_tickstat(static_cast<int>(words.size()), argv.data(),
+                                  Streams{in, out, err, false, false, nullptr});
   std::fclose(in);
   return {status, printed_in(out), printed_in(err)};
 }
 
 Outcome run_program(const Case& c, const std::string& input) {
-  const std::string base =
-      testing::TempDir() + "tickstat_" + std::to_string(getpid()) + "_" + c.name;
+  const std::string base = base_path(c);
   std::ofstream(base + ".in", std::ios::binary) << input;
   std::string command = TICKSTAT_PROGRAM;
-  for (const std::string& argument : c.arguments) command += " " + argument;
+  for (const std::string& argument : arguments_of(c)) command += " " + argument;
   command += " < " + base + ".in > " + base + ".out 2> " + base + ".err";
   const int code = std::system(command.c_str());
   Outcome outcome = {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
@@ -149,6 +215,12 @@ void expect_outcome(const Case& c, const Outcome& got) {
   }
   for (const std::string& text : c.printed)
     EXPECT_NE(got.out.find(text), std::string::npos) << text;
+  if (c.csv_rows != nullptr) {
+    const std::string path = base_path(c) + ".csv";
+    const std::string csv = read_file(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.csv_rows);
+  }
   if (*c.complaint == '\0') {
     EXPECT_EQ(got.err, "");
   } else {

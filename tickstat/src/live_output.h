@@ -1,0 +1,13 @@
+// The lines tickstat prints while it reads: one a period as it ends, one a step that
+// set the clock, and on a terminal a status line rewritten in place each second.
+#pragma once
+
+#include <cstdio>
+
+#include "records.h"
+
+// Prints to out; terminal says whether out is one, and so whether to show the status line.
+const Output* start_live_output(FILE* out, bool terminal);
+
+// Clears the status line, so that what follows starts on a clean line.
+void finish_live_output();

@@ -1,0 +1,35 @@
+#include "periods.h"
+
+namespace {
+
+int64_t length(const PeriodRecord& period) { return period.end - period.start; }
+
+// The index of the shortest kept period; the later one on a tie, so earlier ones stay.
+int shortest(const LongestPeriods& longest) {
+  int found = 0;
+  for (int i = 1; i < longest.count; i++) {
+    if (length(longest.rows[i]) <= length(longest.rows[found])) found = i;
+  }
+  return found;
+}
+
+}  // namespace
+
+bool same_timer_step(int64_t period_step, int64_t step) {
+  const int64_t difference = step > period_step ? step - period_step : period_step - step;
+  const int64_t larger = step > period_step ? step : period_step;
+  return difference <= 100 || difference * 10 <= larger;
+}
+
+void keep_if_long(LongestPeriods* longest, const PeriodRecord& period) {
+  if (longest->count < kKeptPeriods) {
+    longest->rows[longest->count++] = period;
+    return;
+  }
+  longest->left_out++;
+  const int drop = shortest(*longest);
+  if (length(period) <= length(longest->rows[drop])) return;
+  // Kept rows stay in the order they began: close the gap, add the new one last.
+  for (int i = drop; i + 1 < kKeptPeriods; i++) longest->rows[i] = longest->rows[i + 1];
+  longest->rows[kKeptPeriods - 1] = period;
+}

@@ -1,0 +1,57 @@
+// What the reading hands to each output: every second of clock time as it
+// closes, every period as it ends, and every step that set the clock.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+// One second of clock time: the forward steps of a second or less whose sum ends in it.
+struct SecondRecord {
+  int64_t number;          // from 1
+  int64_t start;           // clock time at its start, in 100-ns units
+  int64_t end;             // clock time at its last step
+  uint64_t steps;          // forward steps of a second or less
+  bool has_typical;        // false when every size in it came after the size table filled
+  int64_t typical;         // the most frequent size, the smaller on a tie
+  uint64_t typical_count;  // how many of its steps had that size
+  int64_t min;
+  int64_t max;
+  uint64_t backward;     // steps below zero read while it was filled
+  uint64_t jumps;        // forward steps of over a second read while it was filled
+  bool partial;          // the input ended before it was full
+  int64_t period;        // the number of the period it belongs to, from 1
+  int64_t period_start;  // clock time at that period's start
+};
+
+// Consecutive seconds whose typical step stays the same.
+struct PeriodRecord {
+  int64_t number;  // from 1
+  int64_t start;   // clock time, in 100-ns units
+  int64_t end;
+  uint64_t steps;
+  bool has_typical;
+  int64_t typical;  // the most frequent size over the whole period
+  uint64_t typical_count;
+  int64_t min;
+  int64_t max;
+  std::time_t began;  // tickstat's own clock when it began, or 0 when the input is not live
+};
+
+// A step that set the clock rather than measured time: below zero, or over a second.
+struct ClockEvent {
+  int64_t units;
+  int64_t at;  // clock time when it was read
+};
+
+// One output of tickstat; each function may be null where the output has no use for it.
+struct Output {
+  void (*take_second)(const SecondRecord& second);
+  void (*take_period)(const PeriodRecord& period);
+  void (*take_event)(const ClockEvent& event);
+};
+
+// The outputs of a run, in the order they are handed each record.
+struct Outputs {
+  const Output* list[4];
+  int count;
+};

@@ -1,0 +1,283 @@
+#include "svg_output.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+
+#include "step_line.h"
+
+namespace {
+
+// The run's seconds, a bucket for each width of them; when the buckets fill, neighbours
+// merge and the width doubles, so a week takes the memory of a minute.
+const int64_t kBuckets = 512;
+const double kLeft = 90, kRight = 930, kTop = 50, kBottom = 330;  // the upper chart
+const double kBarsTop = 440, kBarHeight = 18, kBarsLeft = 190, kBarsWidth = 560;
+const int kBars = 10;
+
+struct Bucket {
+  int64_t start;  // clock time
+  int64_t end;
+  int64_t typical;  // the typical step of its second with the most of them
+  uint64_t typical_count;
+  int64_t min;
+  int64_t max;
+  uint64_t backward;
+  uint64_t jumps;
+  bool has_typical;
+  bool period_begins;  // a period other than the first begins in it
+};
+
+FILE* svg;
+Bucket buckets[kBuckets];
+int64_t used;
+int64_t width = 1;  // seconds per bucket
+
+Bucket merged(const Bucket& a, const Bucket& b) {
+  Bucket m = a;
+  m.end = b.end;
+  if (b.has_typical && (!a.has_typical || b.typical_count > a.typical_count)) {
+    m.typical = b.typical;
+    m.typical_count = b.typical_count;
+    m.has_typical = true;
+  }
+  m.min = a.min < b.min ? a.min : b.min;
+  m.max = a.max > b.max ? a.max : b.max;
+  m.backward += b.backward;
+  m.jumps += b.jumps;
+  m.period_begins = a.period_begins || b.period_begins;
+  return m;
+}
+
+void halve() {
+  for (int64_t i = 0; i < kBuckets / 2; i++)
+    buckets[i] = merged(buckets[2 * i], buckets[2 * i + 1]);
+  used = kBuckets / 2;
+  width *= 2;
+}
+
+void take_second(const SecondRecord& s) {
+  int64_t index = (s.number - 1) / width;
+  if (index >= kBuckets) {
+    halve();
+    index = (s.number - 1) / width;
+  }
+  const Bucket b = {s.start, s.end,      s.typical, s.typical_count, s.min,
+                    s.max,   s.backward, s.jumps,   s.has_typical,   false};
+  if (index < used) {
+    buckets[index] = merged(buckets[index], b);
+  } else {
+    buckets[used++] = b;
+  }
+}
+
+void take_period(const PeriodRecord& period) {
+  if (period.number == 1) return;
+  const int64_t index = period.start / kUnitsPerSecond / width;
+  if (index < used) buckets[index].period_begins = true;
+}
+
+const Output kSvg = {take_second, take_period, nullptr};
+
+// The picture's scales: clock time across, milliseconds upwards on a log scale.
+struct Scale {
+  int64_t total;  // clock time
+  int low;        // powers of ten of ms at the bottom and top
+  int high;
+};
+
+double x_at(const Scale& scale, int64_t clock) {
+  return kLeft + (kRight - kLeft) * static_cast<double>(clock) / static_cast<double>(scale.total);
+}
+
+double y_at(const Scale& scale, int64_t units) {
+  const double ms = static_cast<double>(units < 1 ? 1 : units) / 10000;
+  return kBottom - (kBottom - kTop) * (std::log10(ms) - scale.low) / (scale.high - scale.low);
+}
+
+Scale scale_of_buckets() {
+  int64_t low = INT64_MAX, high = 1;
+  for (int64_t i = 0; i < used; i++) {
+    if (buckets[i].min < low) low = buckets[i].min;
+    if (buckets[i].max > high) high = buckets[i].max;
+  }
+  Scale scale = {used > 0 ? buckets[used - 1].end : 1, 0, 0};
+  if (scale.total <= 0) scale.total = 1;
+  scale.low =
+      static_cast<int>(std::floor(std::log10(static_cast<double>(low < 1 ? 1 : low) / 10000)));
+  scale.high = static_cast<int>(std::ceil(std::log10(static_cast<double>(high) / 10000)));
+  if (scale.high <= scale.low) scale.high = scale.low + 1;
+  return scale;
+}
+
+const char* ms_label(int power, char (&text)[32]) {
+  std::snprintf(text, sizeof text, "%.*f ms", power < 0 ? -power : 0, std::pow(10.0, power));
+  return text;
+}
+
+void draw_value_axis(const Scale& scale) {
+  char label[32];
+  for (int power = scale.low; power <= scale.high; power++) {
+    const double y = y_at(scale, static_cast<int64_t>(std::llround(std::pow(10.0, power) * 10000)));
+    std::fprintf(svg,
+                 "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#ddd\"/>\n"
+                 "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n",
+                 kLeft, y, kRight, y, kLeft - 6, y + 4, ms_label(power, label));
+  }
+  std::fprintf(svg,
+               "<text transform=\"translate(16 %.1f) rotate(-90)\" text-anchor=\"middle\">"
+               "typical step, ms (log scale)</text>\n",
+               (kTop + kBottom) / 2);
+}
+
+// A tick every so many seconds, the first of these that leaves at most eight.
+int64_t tick_seconds(int64_t total_seconds) {
+  static const int64_t kTicks[] = {1,     2,     5,     10,    15,     30,    60,
+                                   120,   300,   600,   900,   1800,   3600,  7200,
+                                   10800, 21600, 43200, 86400, 172800, 604800};
+  for (const int64_t tick : kTicks) {
+    if (total_seconds / tick <= 8) return tick;
+  }
+  return (total_seconds / 8 / 604800 + 1) * 604800;
+}
+
+void draw_time_axis(const Scale& scale) {
+  const int64_t tick = tick_seconds(scale.total / kUnitsPerSecond);
+  char label[32];
+  for (int64_t t = 0; t * kUnitsPerSecond <= scale.total; t += tick) {
+    const double x = x_at(scale, t * kUnitsPerSecond);
+    std::fprintf(svg,
+                 "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>\n"
+                 "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
+                 x, kBottom, x, kBottom + 5, x, kBottom + 20,
+                 format_clock(t * kUnitsPerSecond, label));
+  }
+  std::fprintf(svg,
+               "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>\n"
+               "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">clock time (h:mm:ss)</text>\n",
+               kLeft, kBottom, kRight, kBottom, (kLeft + kRight) / 2, kBottom + 40);
+}
+
+// The band from each bucket's smallest to its largest step, and its typical step.
+void draw_steps(const Scale& scale) {
+  if (used == 0) return;
+  std::fputs("<path fill=\"#9ecae1\" fill-opacity=\"0.6\" stroke=\"none\" d=\"", svg);
+  for (int64_t i = 0; i < used; i++) {
+    std::fprintf(svg, "%s%.1f %.1f H%.1f", i == 0 ? "M" : "L", x_at(scale, buckets[i].start),
+                 y_at(scale, buckets[i].max), x_at(scale, buckets[i].end));
+  }
+  for (int64_t i = used - 1; i >= 0; i--) {
+    std::fprintf(svg, "L%.1f %.1f H%.1f", x_at(scale, buckets[i].end), y_at(scale, buckets[i].min),
+                 x_at(scale, buckets[i].start));
+  }
+  std::fputs("Z\"/>\n<path fill=\"none\" stroke=\"#08519c\" stroke-width=\"2\" d=\"", svg);
+  const char* move = "M";
+  for (int64_t i = 0; i < used; i++) {
+    if (!buckets[i].has_typical) continue;
+    std::fprintf(svg, "%s%.1f %.1f H%.1f", move, x_at(scale, buckets[i].start),
+                 y_at(scale, buckets[i].typical), x_at(scale, buckets[i].end));
+    move = "L";
+  }
+  std::fputs("\"/>\n", svg);
+}
+
+// Period boundaries as dashed lines, and the longest periods labelled with their step.
+void draw_periods(const Scale& scale, const LongestPeriods& longest) {
+  for (int64_t i = 0; i < used; i++) {
+    if (!buckets[i].period_begins) continue;
+    const double x = x_at(scale, buckets[i].start);
+    std::fprintf(svg,
+                 "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#e6550d\" "
+                 "stroke-dasharray=\"4 3\"/>\n",
+                 x, kTop, x, kBottom);
+  }
+  char typical[32];
+  for (int i = 0; i < longest.count; i++) {
+    const PeriodRecord& period = longest.rows[i];
+    if (!period.has_typical) continue;
+    std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\" fill=\"#a63603\">%s ms</text>\n",
+                 x_at(scale, period.start) + 4, kTop - 8 + 12.0 * (i % 2),
+                 format_ms(period.typical, typical));
+  }
+}
+
+// Steps that set the clock, as marks under the time axis: red backwards, green forward.
+void draw_events(const Scale& scale) {
+  for (int64_t i = 0; i < used; i++) {
+    const double x = x_at(scale, buckets[i].start);
+    if (buckets[i].backward > 0) {
+      std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"#cb181d\"/>\n", x, kBottom + 1);
+    }
+    if (buckets[i].jumps > 0) {
+      std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"#31a354\"/>\n", x, kBottom + 1);
+    }
+  }
+}
+
+void draw_legend() {
+  const double y = kBottom + 58;
+  std::fprintf(svg,
+               "<rect x=\"%.1f\" y=\"%.1f\" width=\"14\" height=\"10\" fill=\"#9ecae1\"/>"
+               "<text x=\"%.1f\" y=\"%.1f\">smallest to largest step</text>\n"
+               "<path d=\"M%.1f %.1f h14\" stroke=\"#08519c\" stroke-width=\"2\"/>"
+               "<text x=\"%.1f\" y=\"%.1f\">typical step</text>\n"
+               "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"#cb181d\"/>"
+               "<text x=\"%.1f\" y=\"%.1f\">clock set back</text>\n"
+               "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"#31a354\"/>"
+               "<text x=\"%.1f\" y=\"%.1f\">clock set forward</text>\n",
+               kLeft, y, kLeft + 20, y + 10, kLeft + 200, y + 5, kLeft + 220, y + 10, kLeft + 340,
+               y, kLeft + 350, y + 10, kLeft + 470, y, kLeft + 480, y + 10);
+}
+
+void draw_sizes(const Tally& tally) {
+  sort_by_count(tally.sizes);
+  const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kBars);
+  std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\">most frequent step sizes</text>\n", kLeft,
+               kBarsTop - 14);
+  char size[32];
+  for (uint32_t i = 0; i < rows; i++) {
+    const SizeCount& entry = entry_at(tally.sizes, i);
+    const double share = static_cast<double>(entry.count) / static_cast<double>(tally.steps);
+    const double y = kBarsTop + static_cast<double>(i) * (kBarHeight + 4);
+    std::fprintf(svg,
+                 "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s ms</text>\n"
+                 "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#3182bd\"/>\n"
+                 "<text x=\"%.1f\" y=\"%.1f\">%" PRIu64 " (%.1f%%)</text>\n",
+                 kBarsLeft - 8, y + 13, format_ms(entry.size, size), kBarsLeft, y,
+                 kBarsWidth * share < 1 ? 1 : kBarsWidth * share, kBarHeight,
+                 kBarsLeft + kBarsWidth * share + 6, y + 13, entry.count, 100 * share);
+  }
+}
+
+}  // namespace
+
+const Output* start_svg_output(FILE* file) {
+  svg = file;
+  used = 0;
+  width = 1;
+  return &kSvg;
+}
+
+bool finish_svg_output(const Tally& tally) {
+  const Scale scale = scale_of_buckets();
+  const double height = kBarsTop + kBars * (kBarHeight + 4) + 20;
+  char total[32];
+  std::fprintf(svg,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"%.0f\" "
+               "viewBox=\"0 0 960 %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n"
+               "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
+               "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
+               " steps over %s of clock time, %" PRIu64 " periods</text>\n",
+               height, height, kLeft, tally.steps, format_clock(scale.total, total), tally.periods);
+  draw_value_axis(scale);
+  draw_steps(scale);
+  draw_periods(scale, tally.longest);
+  draw_time_axis(scale);
+  draw_events(scale);
+  draw_legend();
+  draw_sizes(tally);
+  std::fputs("</svg>\n", svg);
+  const bool written = std::ferror(svg) == 0;
+  return std::fclose(svg) == 0 && written;
+}

@@ -1,0 +1,15 @@
+// --svg FILE: the run as a picture, written at the end of the input: the typical step
+// over clock time with the band from smallest to largest, the periods and the steps
+// that set the clock; below, the most frequent sizes.
+#pragma once
+
+#include <cstdio>
+
+#include "records.h"
+#include "tally.h"
+
+// Gathers the seconds and periods into fixed buckets for file, which the output then owns.
+const Output* start_svg_output(FILE* file);
+
+// Draws the picture into the file and closes it; false when it could not be written.
+bool finish_svg_output(const Tally& tally);

@@ -101,7 +101,12 @@ def case_interrupt(options):
     if held.poll() is not None:
         raise Failure(f"the first Ctrl+C ended a tickstat that still reads, with {held.returncode}")
     held.send_signal(signal.SIGINT)
-    if held.wait(timeout=10) != -signal.SIGINT or len(rows_of(csv_path)) != 3:
+    try:
+        held.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        held.kill()
+        raise Failure("a second Ctrl+C did not end tickstat")
+    if held.returncode != -signal.SIGINT or len(rows_of(csv_path)) != 3:
         raise Failure(f"after a second Ctrl+C: status {held.returncode}, rows {rows_of(csv_path)}")
     if gauge.wait(timeout=30) != -signal.SIGINT:
         raise Failure(f"tickgauge ended with {gauge.returncode}, not by Ctrl+C")
@@ -151,8 +156,10 @@ def case_console(options):
     """On a terminal (a Windows console under Wine), a status line is rewritten in
     place; Ctrl+C ends tickgauge and tickstat clears it and prints its summary."""
     runner = f"'{options.runner}' " if options.runner else ""
-    # bash goes on after a pipeline whose last program outlived Ctrl+C, and says its status.
-    shell = f"{runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; echo \"status=${{PIPESTATUS[1]}}\""
+    # bash catches Ctrl+C itself (its programs do not inherit that), goes on after the
+    # pipeline and says tickstat's status.
+    shell = (f"trap : INT; {runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; "
+             "echo \"status=${PIPESTATUS[1]}\"")
     process_id, terminal = pty.fork()
     if process_id == 0:
         os.execvp("bash", ["bash", "-c", shell])
@@ -175,7 +182,10 @@ def read_until(terminal, text, timeout):
     while text not in plain(seen):
         if not select.select([terminal], [], [], max(0, deadline - time.monotonic()))[0]:
             raise Failure(f"no {text!r} within {timeout} s: {seen[-500:]!r}")
-        seen += os.read(terminal, 65536)
+        try:
+            seen += os.read(terminal, 65536)
+        except OSError:  # the terminal's programs have all ended
+            raise Failure(f"no {text!r} before the end: {seen[-700:]!r}")
     return plain(seen)
 
 

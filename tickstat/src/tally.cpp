@@ -18,6 +18,14 @@ void fold_extremes(int64_t* min, int64_t* max, int64_t low, int64_t high) {
   if (high > *max) *max = high;
 }
 
+// Hands one record to each output that takes records of its kind.
+template <typename Record>
+void hand_out(const Outputs& outputs, void (*Output::*take)(const Record&), const Record& record) {
+  for (int i = 0; i < outputs.count; i++) {
+    if (outputs.list[i]->*take != nullptr) (outputs.list[i]->*take)(record);
+  }
+}
+
 void start_second(Tally* tally, int64_t number) {
   tally->second = number;
   tally->second_start = tally->elapsed;
@@ -42,10 +50,7 @@ void end_period(Tally* tally) {
                                open.min,
                                open.max,
                                open.began};
-  const Outputs& outputs = *tally->outputs;
-  for (int i = 0; i < outputs.count; i++) {
-    if (outputs.list[i]->take_period != nullptr) outputs.list[i]->take_period(period);
-  }
+  hand_out(*tally->outputs, &Output::take_period, period);
   keep_if_long(&tally->longest, period);
   tally->periods++;
   forget_period(&tally->sizes);
@@ -86,10 +91,7 @@ void close_second(Tally* tally, bool partial) {
   const SizeCount* typical = most_frequent_recent(tally->sizes);
   place_second(tally, typical);
   const SecondRecord second = record_second(*tally, typical, partial);
-  const Outputs& outputs = *tally->outputs;
-  for (int i = 0; i < outputs.count; i++) {
-    if (outputs.list[i]->take_second != nullptr) outputs.list[i]->take_second(second);
-  }
+  hand_out(*tally->outputs, &Output::take_second, second);
   OpenPeriod& open = tally->period;
   move_recent_to_period(&tally->sizes, &open.typical);
   open.steps += tally->second_steps;
@@ -111,10 +113,7 @@ void take_clock_event(Tally* tally, int64_t units) {
   }
   fold_extremes(&tally->min, &tally->max, units, units);
   const ClockEvent event = {units, tally->elapsed};
-  const Outputs& outputs = *tally->outputs;
-  for (int i = 0; i < outputs.count; i++) {
-    if (outputs.list[i]->take_event != nullptr) outputs.list[i]->take_event(event);
-  }
+  hand_out(*tally->outputs, &Output::take_event, event);
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 usage: pipeline.py CASE --tickgauge PATH --tickstat PATH [--runner WRAPPER]
 """
 import argparse
+import atexit
 import csv
 import os
 import pty
 import re
 import select
+import shutil
 import signal
 import subprocess
 import sys
@@ -53,6 +55,13 @@ def case_pipeline(options):
     check_summary(stat.stdout, LINES - HEADER_LINES)
 
 
+def scratch_folder():
+    """A folder of the case's own, removed when the case ends, however it ends."""
+    folder = tempfile.mkdtemp()
+    atexit.register(shutil.rmtree, folder, ignore_errors=True)
+    return folder
+
+
 def rows_of(path):
     with open(path, newline="") as file:
         rows = list(csv.reader(file, strict=True))
@@ -80,7 +89,7 @@ def check_picture(path, texts):
 def case_interrupt(options):
     """Ctrl+C reaches the whole pipeline: tickgauge dies, tickstat sums up, writes its
     files and exits 0; a second Ctrl+C ends a tickstat that still reads, rows kept whole."""
-    files = tempfile.mkdtemp()
+    files = scratch_folder()
     csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
     gauge = subprocess.Popen([options.tickgauge, "-f"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
                              process_group=0)  # the pipeline's own group, as a shell gives it
@@ -132,7 +141,7 @@ def case_fixed_input(options):
 def case_three_hours(options):
     """Three hours of a Windows clock make three period lines, a CSV row per second and
     a picture that names each period's step."""
-    folder = tempfile.mkdtemp()
+    folder = scratch_folder()
     paths = {name: os.path.join(folder, name) for name in ("run.txt", "run.csv", "run.svg")}
     with open(paths["run.txt"], "wb") as sample:
         subprocess.run([sys.executable, os.path.join(HERE, "..", "three_hours.py")], stdout=sample, check=True)

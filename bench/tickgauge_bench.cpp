@@ -94,12 +94,11 @@ void step_line_into_pipe(benchmark::State& state) {
   close(ends[0]);
 }
 
-void step_line_fully_buffered_to_dev_null(benchmark::State& state) {
+// The line's formatting and its one write, without a reader to wake.
+void step_line_into_dev_null(benchmark::State& state) {
   FILE* null = fopen("/dev/null", "w");
   {
     StdoutRedirect redirect(fileno(null));
-    static char buffer[1 << 16];
-    setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     print_steps(state);
   }
   fclose(null);
@@ -113,5 +112,5 @@ BENCHMARK(bare_counter_read);
 BENCHMARK(file_time_poll_step);
 BENCHMARK(system_time_poll_step);
 BENCHMARK(step_line_into_pipe);
-BENCHMARK(step_line_fully_buffered_to_dev_null);
+BENCHMARK(step_line_into_dev_null);
 BENCHMARK_MAIN();

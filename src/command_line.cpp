@@ -53,6 +53,7 @@ bool read_options(int argc, char* argv[]) {
 
 void announce_monitor(const char* call_name) {
   printf("Using %s call.\n%s", call_name, "Press Ctrl+C to abort.\n");
+  fflush(stdout);  // a monitor may print nothing for hours (-q), and never returns
 }
 
 void run_actions() {

@@ -6,6 +6,7 @@
 
 #include "clock_poll.h"
 #include "options.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -37,10 +38,10 @@ void wait_for_system_time_change(SYSTEMTIME* current, const SYSTEMTIME& previous
 
 void report_step(int64_t step) {
   if (option_quiet && step >= 0) return;
-  printf("%.4f ms\n", static_cast<double>(step) / 10000.0);
-  // A pipe whose reader has gone does not end a Windows process: the write just
-  // fails. Nobody reads any more, so stop rather than spin on a core for ever.
-  if (ferror(stdout)) exit(2);
+  char line[64];  // the longest, the line of INT64_MIN units, is 25 bytes
+  const int length = snprintf(line, sizeof line, "%.4f ms\n", static_cast<double>(step) / 10000.0);
+  // Nobody reads any more, or the disk is full: stop rather than spin on a core for ever.
+  if (!write_standard_output_line(line, static_cast<size_t>(length))) exit(2);
 }
 
 void run_file_time_monitor() {

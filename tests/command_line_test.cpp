@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "command_line.h"
 #include "fake_platform.h"
+#include "options.h"
 #include "test_support.h"
 #include "word_size.h"
 
@@ -91,6 +97,30 @@ TEST_F(CommandLine, CounterReportComesBeforeTheMonitor) {
   ASSERT_NE(announcement, std::string::npos);
   EXPECT_LT(run.output.find("Query Performance Counter execution time"), announcement);
   EXPECT_EQ(run.output.substr(announcement), std::string(kSystemTimeAnnouncement) + "2.0000 ms\n");
+}
+
+// Runs -q -f into a fully buffered file, as on Windows, and ends without a flush.
+[[noreturn]] void run_quiet_monitor_into(const std::string& path) {
+  if (freopen(path.c_str(), "w", stdout) == nullptr) std::_Exit(9);
+  setvbuf(stdout, nullptr, _IOFBF, 4096);
+  option_file_time = option_system_time = option_counter_report = option_quiet = 0;
+  std::vector<std::string> words = {"tickgauge", "-q", "-f"};
+  try {
+    char* argv[] = {&words[0][0], &words[1][0], &words[2][0], nullptr};
+    run_tickgauge(3, argv);
+  } catch (const fake::ScriptEnded&) {
+  }
+  std::_Exit(0);
+}
+
+TEST_F(CommandLine, AnnouncementIsOutBeforeAQuietMonitorSpins) {
+  // -q may print nothing for hours: the header must not wait for a step line.
+  const std::string path = testing::TempDir() + "announcement.txt";
+  EXPECT_EXIT(run_quiet_monitor_into(path), testing::ExitedWithCode(0), "");
+  std::stringstream written;
+  written << std::ifstream(path).rdbuf();
+  EXPECT_EQ(written.str(), banner() + kFileTimeAnnouncement);
+  std::remove(path.c_str());
 }
 
 TEST_F(CommandLine, MissingCounterDoesNotChangeTheExitStatus) {

@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace fake {
@@ -78,3 +79,7 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
 DWORD GetLastError() { return state().emulation.last_error; }
 
 void prepare_standard_output() {}
+
+bool write_standard_output_line(const char* line, size_t length) {
+  return fwrite(line, 1, length, stdout) == length && fflush(stdout) == 0;
+}

@@ -1,5 +1,9 @@
 #include "platform/platform.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -117,7 +121,27 @@ FARPROC GetProcAddress(HMODULE, const char*) { return nullptr; }
 DWORD GetLastError() { return 0; }
 
 void prepare_standard_output() {
-  // Line buffering writes each line as it is printed, into a pipe or file too,
+  // Line buffering writes each message as it is printed, into a pipe or file too,
   // so nothing is left in a buffer when Ctrl+C ends the process.
   setvbuf(stdout, nullptr, _IOLBF, 0);
+}
+
+bool write_standard_output_line(const char* line, size_t length) {
+  // Not through stdio: it drops what it holds when a write fails, and a pipe left
+  // non-blocking by whoever started us fails with EAGAIN while its reader is merely
+  // slow. A line of a pipe's atomic size goes in whole or not at all, so waiting and
+  // trying again loses and repeats nothing. A reader that has gone raises SIGPIPE.
+  while (length > 0) {
+    const ssize_t written = write(STDOUT_FILENO, line, length);
+    if (written > 0) {
+      line += written;
+      length -= static_cast<size_t>(written);
+    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd output = {STDOUT_FILENO, POLLOUT, 0};
+      poll(&output, 1, -1);
+    } else if (written == 0 || errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
 }

@@ -1,8 +1,9 @@
-// The only operating-system calls the program makes besides standard output.
+// The only operating-system calls the program makes besides printing its messages.
 // On Windows they are the kernel's own; elsewhere platform-posix.cpp stands in
 // for them with the same names, records and promises.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #ifdef _WIN32
@@ -75,3 +76,7 @@ inline FILETIME make_file_time(uint64_t units) {
 
 // Sets standard output up once so that every line reaches its destination when printed.
 void prepare_standard_output();
+
+// Writes one line to standard output whole, in one write, waiting while a slow reader
+// catches up; false when it cannot be written (the reader has gone, the disk is full).
+bool write_standard_output_line(const char* line, size_t length);

@@ -71,10 +71,9 @@ def check(options):
         problems.append("does not name itself as its own build")
     imported = re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)$", headers, re.M)
     wow64_name = b"GetSystemWow64DirectoryW" in data
-    # Wine's runtime writes each printf through to a pipe anyway, so only the
-    # imports show that the program sets its output up for pipes and files.
-    if not {"setvbuf", "_isatty"} <= set(imported):
-        problems.append("does not set up its output for pipes and files (setvbuf, _isatty)")
+    # Buffered output flushed after each step line: whole lines in pipes and files.
+    if not {"setvbuf", "fflush"} <= set(imported):
+        problems.append("does not set up its output for pipes and files (setvbuf, fflush)")
     if "GetSystemWow64DirectoryW" in imported:
         problems.append("imports GetSystemWow64DirectoryW instead of looking it up")
     if sixty_four and wow64_name:

@@ -74,7 +74,7 @@ inline FILETIME make_file_time(uint64_t units) {
   return FILETIME{static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
 }
 
-// Sets standard output up once so that every line reaches its destination when printed.
+// Sets standard output up once: whole lines, and each step line out when it is printed.
 void prepare_standard_output();
 
 // Writes one line to standard output whole, in one write, waiting while a slow reader

@@ -244,7 +244,10 @@ def stop_with_ctrl_c(p, arguments, path, size):
                 pressed = True
     finally:
         os.close(terminal)
-        os.kill(process_id, signal.SIGKILL)
+        try:
+            os.killpg(process_id, signal.SIGKILL)  # the shell leads the terminal's group
+        except ProcessLookupError:
+            pass
         os.waitpid(process_id, 0)
 
 

@@ -21,11 +21,10 @@ BUILD_WORDS = re.compile(r"\b(cmake|ctest|apt-get|sudo|wine\w*|mingw\w*|g\+\+|cl
 MARKDOWN = re.compile(r"^[ \t]*\||\]\(|\*\*\w|^#|<!--", re.MULTILINE)
 
 
-def listed_options(text):
+def listed_options(text, program="tickgauge"):
     """The options on lines that list them ("  -f   what it does"), by the program whose
     section they are in: tickstat's when its heading names tickstat."""
     listed = {"tickgauge": set(), "tickstat": set()}
-    program = "tickgauge"
     lines = text.splitlines()
     for line, under in zip(lines, lines[1:] + [""]):
         if re.fullmatch(r"-{3,}|={3,}", under):
@@ -37,12 +36,15 @@ def listed_options(text):
 
 
 def usage_options():
-    """The options that the programs' own usage texts list."""
-    texts = {}
+    """The options that the programs' own usage texts list, by program."""
+    usage = {}
     for program, command in (("tickgauge", ["tickgauge64"]), ("tickstat", ["tickstat/tickstat", "--help"])):
-        run = subprocess.run([os.path.join(NATIVE, command[0])] + command[1:], capture_output=True, text=True)
-        texts[program] = run.stdout
-    return {program: listed_options(text)["tickgauge"] for program, text in texts.items()}
+        path = os.path.join(NATIVE, command[0])
+        if not os.access(path, os.X_OK):
+            sys.exit(f"FAILED release zip: no {os.path.normpath(path)}: build the native preset first")
+        text = subprocess.run([path] + command[1:], capture_output=True, text=True).stdout
+        usage[program] = listed_options(text, program)[program]
+    return usage
 
 
 def readme_problems(data, version):

@@ -1,14 +1,80 @@
 #!/usr/bin/env python3
-"""Unpacks the release zip as a user would and checks what it holds.
+"""Unpacks the release zip as a user would and checks what it holds, README.txt
+against the usage texts of the native build's programs (build/native).
 
 usage: check_zip.py ZIP
 """
 import hashlib
 import io
+import os
+import re
+import subprocess
 import sys
 import zipfile
 
-EXPECTED = ["LICENSE", "README.md", "SHA256SUMS", "tickgauge.exe", "tickgauge64.exe", "tickstat.exe"]
+EXPECTED = ["LICENSE", "README.txt", "SHA256SUMS", "tickgauge.exe", "tickgauge64.exe", "tickstat.exe"]
+NATIVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "native")
+# What a person who has just unzipped the programs has no use for.
+BUILD_WORDS = re.compile(r"\b(cmake|ctest|apt-get|sudo|wine\w*|mingw\w*|g\+\+|clang|preset|tools/|build/)",
+                         re.IGNORECASE)
+# Left-overs of Markdown that Notepad would show as they are: tables, links, emphasis, headings.
+MARKDOWN = re.compile(r"^[ \t]*\||\]\(|\*\*\w|^#|<!--", re.MULTILINE)
+
+
+def listed_options(text, program="tickgauge"):
+    """The options on lines that list them ("  -f   what it does"), by the program whose
+    section they are in: tickstat's when its heading names tickstat."""
+    listed = {"tickgauge": set(), "tickstat": set()}
+    lines = text.splitlines()
+    for line, under in zip(lines, lines[1:] + [""]):
+        if re.fullmatch(r"-{3,}|={3,}", under):
+            program = "tickstat" if "tickstat" in line.lower() else "tickgauge"
+        entry = re.match(r" +(--?[a-z][^ ]*(?: [A-Z]+)?(?:, -[^ ]+)?)(?:  |$)", line)
+        if entry:
+            listed[program].update(re.findall(r"(?<!\S)--?[a-z][\w-]*", entry.group(1)))
+    return listed
+
+
+def usage_options():
+    """The options that the programs' own usage texts list, by program."""
+    usage = {}
+    for program, command in (("tickgauge", ["tickgauge64"]), ("tickstat", ["tickstat/tickstat", "--help"])):
+        path = os.path.join(NATIVE, command[0])
+        if not os.access(path, os.X_OK):
+            sys.exit(f"FAILED release zip: no {os.path.normpath(path)}: build the native preset first")
+        text = subprocess.run([path] + command[1:], capture_output=True, text=True).stdout
+        usage[program] = listed_options(text, program)[program]
+    return usage
+
+
+def readme_problems(data, version):
+    try:
+        text = data.decode("ascii")
+    except UnicodeDecodeError as error:
+        return [f"README.txt is not ASCII: {error}"]
+    problems = []
+    if "\n" in text.replace("\r\n", "") or "\r" in text.replace("\r\n", ""):
+        problems.append("README.txt has a line end that is not CR LF")
+    lines = text.split("\r\n")
+    problems += [f"README.txt line {n} holds {len(line)} characters, more than 100"
+                 for n, line in enumerate(lines, 1) if len(line) > 100]
+    problems += [f"README.txt says {word!r}" for word in sorted(set(BUILD_WORDS.findall(text)))]
+    problems += [f"README.txt holds Markdown: {m.group(0)!r}" for m in MARKDOWN.finditer(text)]
+    if f"version {version}" not in text:
+        problems.append(f"README.txt does not say version {version}")
+    usage = usage_options()
+    listed = listed_options(text)
+    for program in usage:
+        if listed[program] != usage[program]:
+            problems.append(f"README.txt lists {sorted(listed[program])} for {program}, "
+                            f"its usage text {sorted(usage[program])}")
+    shown = {"tickgauge": set(re.findall(r"tickgauge(?:64)?(?:\.exe)?((?: +-[A-Za-z]\w*)+)", text)),
+             "tickstat": set(re.findall(r"tickstat(?:\.exe)?((?: +-[\w-]+(?: +[\w.]+)?)+)", text))}
+    shown["tickstat"].update(re.findall(r"(?<!\S)--[a-z][\w-]*", text))
+    for program, places in shown.items():
+        for option in set(re.findall(r"(?<!\S)--?[A-Za-z][\w-]*", " ".join(places))) - usage[program]:
+            problems.append(f"README.txt shows {program} {option}, which its usage text does not list")
+    return problems
 
 
 def problems_in(path):
@@ -30,7 +96,8 @@ def problems_in(path):
             problems.append(f"{name} does not match its line in SHA256SUMS")
     if b"MIT License" not in files["LICENSE"]:
         problems.append("LICENSE is not the MIT licence")
-    return problems
+    version = re.search(r"tickgauge-([\d.]+)-windows", path).group(1)
+    return problems + readme_problems(files["README.txt"], version)
 
 
 def main():

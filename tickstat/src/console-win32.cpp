@@ -44,6 +44,9 @@ bool is_terminal(FILE* stream) {
 size_t read_some(FILE* stream, char* buffer, size_t size) {
   const unsigned most = size < (1U << 30) ? static_cast<unsigned>(size) : (1U << 30);
   const int got = _read(_fileno(stream), buffer, most);
+  // A console reads a line at a time; in binary mode, Ctrl+Z at a line's start comes
+  // through as a byte rather than as the end of the input it means there.
+  if (got > 0 && buffer[0] == '\x1a' && is_terminal(stream)) return 0;
   return got > 0 ? static_cast<size_t>(got) : 0;
 }
 

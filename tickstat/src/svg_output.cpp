@@ -16,7 +16,7 @@ const double kBarsTop = 440, kBarHeight = 18, kBarsLeft = 190, kBarsWidth = 560;
 const int kBars = 10;
 // The time labels' baseline under the axis: below the strip of the clock-event marks,
 // which reach 10 under it, by a 12-pixel font's height.
-const double kLabelsBelow = 24;
+const double kLabelsBelow = 26;
 
 struct Bucket {
   int64_t start;  // clock time

@@ -236,12 +236,13 @@ void draw_periods(const Scale& scale, const LongestPeriods& longest) {
 // with how many and when: at the second, or between the times the bucket spans.
 void draw_event_mark(double x, const Bucket& b, uint64_t count, const char* what,
                      const char* colour) {
-  char start[32], end[32];
+  char start[32];
   std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"%s\"><title>%" PRIu64 " %s%s ", x,
                kBottom + 1, colour, count, what, plural(count));
   if (b.end - b.start <= kUnitsPerSecond) {
     std::fprintf(svg, "at %s</title></path>\n", format_clock(b.start, start));
   } else {
+    char end[32];
     std::fprintf(svg, "between %s and %s</title></path>\n", format_clock(b.start, start),
                  format_clock(b.end, end));
   }

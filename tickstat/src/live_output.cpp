@@ -60,8 +60,6 @@ void print_event(const ClockEvent& event) {
   std::fflush(out);
 }
 
-// At most once a second of tickstat's own clock: a file read at full speed closes
-// thousands of seconds of clock time in one.
 // The status in the longest form that fits in room: the last typical step and the
 // period go last; 0 when not even the step fits.
 int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapacity]) {
@@ -86,6 +84,8 @@ int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapaci
   return width > room ? 0 : width;
 }
 
+// At most once a second of tickstat's own clock: a file read at full speed closes
+// thousands of seconds of clock time in one.
 void show_status(const SecondRecord& second) {
   const std::time_t now = std::time(nullptr);
   if (now == status_shown) return;

@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,4 +35,16 @@ bool is_terminal(FILE* stream) { return isatty(fileno(stream)) != 0; }
 size_t read_some(FILE* stream, char* buffer, size_t size) {
   const ssize_t got = read(fileno(stream), buffer, size);
   return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
+const char kEndOfTypedInput[] = "Ctrl+D";
+
+int columns_of(FILE* stream) {
+  struct winsize size = {};
+  return ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+void local_time(std::tm* now) {
+  const std::time_t seconds = std::time(nullptr);
+  localtime_r(&seconds, now);
 }

@@ -44,5 +44,30 @@ bool is_terminal(FILE* stream) {
 size_t read_some(FILE* stream, char* buffer, size_t size) {
   const unsigned most = size < (1U << 30) ? static_cast<unsigned>(size) : (1U << 30);
   const int got = _read(_fileno(stream), buffer, most);
+  // A console reads a line at a time; in binary mode, Ctrl+Z at a line's start comes
+  // through as a byte rather than as the end of the input it means there.
+  if (got > 0 && buffer[0] == '\x1a' && is_terminal(stream)) return 0;
   return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
+// Ctrl+Z read at the start of a line is the console's end of input; the Enter sends it.
+const char kEndOfTypedInput[] = "Ctrl+Z then Enter";
+
+// The window's width, not the buffer's: text beyond the window would be out of sight.
+int columns_of(FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
+  if (GetConsoleScreenBufferInfo(handle_of(stream), &info) == 0) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+void local_time(std::tm* now) {
+  SYSTEMTIME time = {};
+  GetLocalTime(&time);
+  *now = std::tm{};
+  now->tm_year = time.wYear - 1900;
+  now->tm_mon = time.wMonth - 1;
+  now->tm_mday = time.wDay;
+  now->tm_hour = time.wHour;
+  now->tm_min = time.wMinute;
+  now->tm_sec = time.wSecond;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <ctime>
 
 // Standard input as raw bytes: line ends are read as they come, CR LF or LF.
 void read_input_as_bytes();
@@ -19,3 +20,13 @@ bool is_terminal(FILE* stream);
 // Reads what the stream holds now, up to size bytes, waiting only while it holds
 // nothing, so that a live pipe's lines are taken as they come; 0 at its end.
 size_t read_some(FILE* stream, char* buffer, size_t size);
+
+// The keys that end typed input on a terminal or console of this system.
+extern const char kEndOfTypedInput[];
+
+// The width in columns of the terminal or console the stream is shown in, as it is now
+// (a window may be resized at any time); 0 when the stream is not one.
+int columns_of(FILE* stream);
+
+// The local date and time now.
+void local_time(std::tm* now);

@@ -1,5 +1,6 @@
 #include "live_output.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -7,13 +8,23 @@
 
 namespace {
 
+const int kStatusCapacity = 160;
+
 FILE* out;
+int (*columns_of)(FILE* stream);
 int status_width;  // of the status line on the screen, 0 when none is
 std::time_t status_shown;
 
+// What a status line may take of the window's width: all but the last column, since
+// a line that reaches it wraps on some terminals and \r then returns to the wrapped row.
+int status_room() {
+  const int columns = columns_of != nullptr ? columns_of(out) : 0;
+  return columns <= 0 || columns > kStatusCapacity ? kStatusCapacity - 1 : columns - 1;
+}
+
 void clear_status() {
   if (status_width == 0) return;
-  std::fprintf(out, "\r%*s\r", status_width, "");
+  std::fprintf(out, "\r%*s\r", std::min(status_width, status_room()), "");
   status_width = 0;
 }
 
@@ -26,9 +37,9 @@ void print_period(const PeriodRecord& period) {
   char start[32], end[32], length[32], typical[32], min[32], max[32];
   std::fprintf(out,
                "period %" PRId64 ": %s to %s (%s), %" PRIu64
-               " steps, typical %s ms (%5.1f%%), min %s ms, max %s ms",
+               " step%s, typical %s ms (%5.1f%%), min %s ms, max %s ms",
                period.number, format_clock(period.start, start), format_clock(period.end, end),
-               format_clock(period.end - period.start, length), period.steps,
+               format_clock(period.end - period.start, length), period.steps, plural(period.steps),
                period.has_typical ? format_ms(period.typical, typical) : "?",
                percent(period.typical_count, period.steps), format_ms(period.min, min),
                format_ms(period.max, max));
@@ -49,19 +60,44 @@ void print_event(const ClockEvent& event) {
   std::fflush(out);
 }
 
+// The status in the longest form that fits in room: the last typical step and the
+// period go last; 0 when not even the step fits.
+int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapacity]) {
+  char since[32], length[32], typical[32];
+  format_clock(second.period_start, since);
+  format_clock(second.end - second.period_start, length);
+  const char* step = second.has_typical ? format_ms(second.typical, typical) : "?";
+  const char* s = plural(second.steps);
+  int width =
+      std::snprintf(text, sizeof text,
+                    "period %" PRId64 " since %s (%s so far), %" PRIu64 " step%s/s, last %s ms",
+                    second.period, since, length, second.steps, s, step);
+  if (width > room) {
+    width = std::snprintf(text, sizeof text,
+                          "period %" PRId64 " since %s, %" PRIu64 " step%s/s, last %s ms",
+                          second.period, since, second.steps, s, step);
+  }
+  if (width > room) {
+    width = std::snprintf(text, sizeof text, "period %" PRId64 ", last %s ms", second.period, step);
+  }
+  if (width > room) width = std::snprintf(text, sizeof text, "%s ms", step);
+  return width > room ? 0 : width;
+}
+
 // At most once a second of tickstat's own clock: a file read at full speed closes
 // thousands of seconds of clock time in one.
 void show_status(const SecondRecord& second) {
   const std::time_t now = std::time(nullptr);
   if (now == status_shown) return;
   status_shown = now;
-  char since[32], length[32], typical[32], text[160];
-  const int width = std::snprintf(
-      text, sizeof text, "period %" PRId64 " since %s (%s so far), %" PRIu64 " steps/s, last %s ms",
-      second.period, format_clock(second.period_start, since),
-      format_clock(second.end - second.period_start, length), second.steps,
-      second.has_typical ? format_ms(second.typical, typical) : "?");
-  std::fprintf(out, "\r%-*s", status_width > width ? status_width : width, text);
+  const int room = status_room();
+  char text[kStatusCapacity];
+  const int width = status_text(second, room, text);
+  if (width == 0) {
+    clear_status();
+    return;
+  }
+  std::fprintf(out, "\r%-*s", std::min(std::max(status_width, width), room), text);
   std::fflush(out);
   status_width = width;
 }
@@ -71,8 +107,9 @@ const Output kLinesAndStatus = {show_status, print_period, print_event};
 
 }  // namespace
 
-const Output* start_live_output(FILE* stream, bool is_terminal) {
+const Output* start_live_output(FILE* stream, bool is_terminal, int (*columns)(FILE* stream)) {
   out = stream;
+  columns_of = columns;
   status_width = 0;
   status_shown = 0;
   return is_terminal ? &kLinesAndStatus : &kLines;

@@ -6,8 +6,9 @@
 
 #include "records.h"
 
-// Prints to out; terminal says whether out is one, and so whether to show the status line.
-const Output* start_live_output(FILE* out, bool terminal);
+// Prints to out; terminal says whether out is one, and so whether to show the status
+// line, cut to the width columns gives each time (0 or null: not known, not cut).
+const Output* start_live_output(FILE* out, bool terminal, int (*columns)(FILE* out));
 
 // Clears the status line, so that what follows starts on a clean line.
 void finish_live_output();

@@ -6,6 +6,15 @@
 int main(int argc, char* argv[]) {
   read_input_as_bytes();
   outlive_first_interrupt();
-  const Streams streams = {stdin, stdout, stderr, is_live(stdin), is_terminal(stdout), read_some};
+  const Streams streams = {stdin,
+                           stdout,
+                           stderr,
+                           is_live(stdin),
+                           is_terminal(stdout),
+                           read_some,
+                           is_terminal(stdin),
+                           kEndOfTypedInput,
+                           columns_of,
+                           local_time};
   return run_tickstat(argc, argv, streams);
 }

@@ -70,3 +70,5 @@ const char* format_clock(int64_t units, char (&text)[32]) {
                 static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
   return text;
 }
+
+const char* plural(uint64_t count) { return count == 1 ? "" : "s"; }

@@ -19,3 +19,6 @@ const char* format_seconds(int64_t units, char (&text)[32]);
 
 // Writes units of clock time as hours, minutes and whole seconds ("1:02:03"); returns text.
 const char* format_clock(int64_t units, char (&text)[32]);
+
+// "s" after any count but one, to end its noun: "1 step", "2 steps"; returns "" for one.
+const char* plural(uint64_t count);

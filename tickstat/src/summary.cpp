@@ -38,10 +38,10 @@ void print_size_rows(FILE* out, const Tally& tally) {
                  bar(share(entry.count, tally.steps)));
   }
   if (shown < tally.steps) {
-    std::fprintf(out, "%17s %12" PRIu64 " %6.1f%%  (%" PRIu64 " other sizes%s)\n", "other",
-                 tally.steps - shown, 100 * share(tally.steps - shown, tally.steps),
-                 static_cast<uint64_t>(tally.sizes.used_count - rows),
-                 tally.sizes.untabled > 0 ? " and more" : "");
+    const uint64_t others = tally.sizes.used_count - rows;
+    std::fprintf(out, "%17s %12" PRIu64 " %6.1f%%  (%" PRIu64 " other size%s%s)\n", "other",
+                 tally.steps - shown, 100 * share(tally.steps - shown, tally.steps), others,
+                 plural(others), tally.sizes.untabled > 0 ? " and more" : "");
   }
 }
 
@@ -66,9 +66,9 @@ void print_percentiles(FILE* out, const Tally& tally) {
                format_ms(tally.max, max));
   if (tally.sizes.untabled > 0) {
     std::fprintf(out,
-                 "approximate: %" PRIu64 " steps came after the first %" PRIu32
+                 "approximate: %" PRIu64 " step%s came after the first %" PRIu32
                  " sizes filled the table; the median and the 99th percentile leave them out\n",
-                 tally.sizes.untabled, tally.sizes.limit);
+                 tally.sizes.untabled, plural(tally.sizes.untabled), tally.sizes.limit);
   }
 }
 
@@ -85,7 +85,8 @@ void print_periods(FILE* out, const Tally& tally) {
                  100 * share(period.typical_count, period.steps));
   }
   if (longest.left_out > 0) {
-    std::fprintf(out, "(%" PRIu64 " shorter periods not shown)\n", longest.left_out);
+    std::fprintf(out, "(%" PRIu64 " shorter period%s not shown)\n", longest.left_out,
+                 plural(longest.left_out));
   }
 }
 
@@ -94,9 +95,10 @@ void print_periods(FILE* out, const Tally& tally) {
 void print_summary(const Tally& tally, FILE* out) {
   char covered[32];
   std::fprintf(out,
-               "\n%" PRIu64 " steps covering %s s of clock time, %" PRIu64 " backward, %" PRIu64
-               " forward jumps over 1 s\n",
-               tally.steps, format_seconds(tally.elapsed, covered), tally.backward, tally.jumps);
+               "\n%" PRIu64 " step%s covering %s s of clock time, %" PRIu64 " backward, %" PRIu64
+               " forward jump%s over 1 s\n",
+               tally.steps, plural(tally.steps), format_seconds(tally.elapsed, covered),
+               tally.backward, tally.jumps, plural(tally.jumps));
   if (tally.periods > 0) print_periods(out, tally);
   print_size_rows(out, tally);
   print_percentiles(out, tally);

@@ -14,6 +14,9 @@ const int64_t kBuckets = 512;
 const double kLeft = 90, kRight = 930, kTop = 50, kBottom = 330;  // the upper chart
 const double kBarsTop = 440, kBarHeight = 18, kBarsLeft = 190, kBarsWidth = 560;
 const int kBars = 10;
+// The time labels' baseline under the axis: below the strip of the clock-event marks,
+// which reach 10 under it, by a 12-pixel font's height.
+const double kLabelsBelow = 26;
 
 struct Bucket {
   int64_t start;  // clock time
@@ -25,10 +28,12 @@ struct Bucket {
   uint64_t backward;
   uint64_t jumps;
   bool has_typical;
-  bool period_begins;  // a period other than the first begins in it
+  PeriodRecord period;  // the first period other than the first to begin in it; number 0: none
+  uint64_t periods;     // how many periods other than the first begin in it
 };
 
 FILE* svg;
+char began_text[48];  // ", run began 2026-12-07 14:03", or "" when the run is not live
 Bucket buckets[kBuckets];
 int64_t used;
 int64_t width = 1;  // seconds per bucket
@@ -45,7 +50,8 @@ Bucket merged(const Bucket& a, const Bucket& b) {
   m.max = a.max > b.max ? a.max : b.max;
   m.backward += b.backward;
   m.jumps += b.jumps;
-  m.period_begins = a.period_begins || b.period_begins;
+  if (m.period.number == 0) m.period = b.period;
+  m.periods += b.periods;
   return m;
 }
 
@@ -62,8 +68,9 @@ void take_second(const SecondRecord& s) {
     halve();
     index = (s.number - 1) / width;
   }
-  const Bucket b = {s.start, s.end,      s.typical, s.typical_count, s.min,
-                    s.max,   s.backward, s.jumps,   s.has_typical,   false};
+  const Bucket b = {s.start,       s.end, s.typical,  s.typical_count,
+                    s.min,         s.max, s.backward, s.jumps,
+                    s.has_typical, {},    0};
   if (index < used) {
     buckets[index] = merged(buckets[index], b);
   } else {
@@ -74,7 +81,8 @@ void take_second(const SecondRecord& s) {
 void take_period(const PeriodRecord& period) {
   if (period.number == 1) return;
   const int64_t index = period.start / kUnitsPerSecond / width;
-  if (index < used) buckets[index].period_begins = true;
+  if (index >= used) return;
+  if (buckets[index].periods++ == 0) buckets[index].period = period;
 }
 
 const Output kSvg = {take_second, take_period, nullptr};
@@ -149,13 +157,13 @@ void draw_time_axis(const Scale& scale) {
     std::fprintf(svg,
                  "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>\n"
                  "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
-                 x, kBottom, x, kBottom + 5, x, kBottom + 20,
+                 x, kBottom, x, kBottom + 5, x, kBottom + kLabelsBelow,
                  format_clock(t * kUnitsPerSecond, label));
   }
   std::fprintf(svg,
                "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>\n"
                "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">clock time (h:mm:ss)</text>\n",
-               kLeft, kBottom, kRight, kBottom, (kLeft + kRight) / 2, kBottom + 40);
+               kLeft, kBottom, kRight, kBottom, (kLeft + kRight) / 2, kBottom + kLabelsBelow + 18);
 }
 
 // The band from each bucket's smallest to its largest step, and its typical step.
@@ -181,23 +189,62 @@ void draw_steps(const Scale& scale) {
   std::fputs("\"/>\n", svg);
 }
 
-// Period boundaries as dashed lines, and the longest periods labelled with their step.
+// A period's figures as its title, which a browser shows under the pointer.
+void print_period_title(const PeriodRecord& period, uint64_t more) {
+  char start[32], end[32], length[32], typical[32], min[32], max[32];
+  std::fprintf(svg,
+               "<title>period %" PRId64 ": %s to %s (%s), %" PRIu64
+               " step%s, typical %s ms (%.1f%%), min %s ms, max %s ms",
+               period.number, format_clock(period.start, start), format_clock(period.end, end),
+               format_clock(period.end - period.start, length), period.steps, plural(period.steps),
+               period.has_typical ? format_ms(period.typical, typical) : "?",
+               period.steps == 0 ? 0.0
+                                 : 100.0 * static_cast<double>(period.typical_count) /
+                                       static_cast<double>(period.steps),
+               format_ms(period.min, min), format_ms(period.max, max));
+  if (more > 0) std::fprintf(svg, "; %" PRIu64 " more period%s begin here", more, plural(more));
+  std::fputs("</title>", svg);
+}
+
+// Period boundaries as dashed lines, and the longest periods labelled with their step;
+// each with the period's figures as its title, a wider clear line to rest the pointer on.
 void draw_periods(const Scale& scale, const LongestPeriods& longest) {
   for (int64_t i = 0; i < used; i++) {
-    if (!buckets[i].period_begins) continue;
+    if (buckets[i].periods == 0) continue;
     const double x = x_at(scale, buckets[i].start);
+    std::fputs("<g>", svg);
+    print_period_title(buckets[i].period, buckets[i].periods - 1);
     std::fprintf(svg,
                  "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#e6550d\" "
-                 "stroke-dasharray=\"4 3\"/>\n",
-                 x, kTop, x, kBottom);
+                 "stroke-dasharray=\"4 3\"/><line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+                 "stroke=\"#e6550d\" stroke-opacity=\"0\" stroke-width=\"9\"/></g>\n",
+                 x, kTop, x, kBottom, x, kTop, x, kBottom);
   }
   char typical[32];
   for (int i = 0; i < longest.count; i++) {
     const PeriodRecord& period = longest.rows[i];
     if (!period.has_typical) continue;
-    std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\" fill=\"#a63603\">%s ms</text>\n",
+    std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\" fill=\"#a63603\">%s ms",
                  x_at(scale, period.start) + 4, kTop - 8 + 12.0 * (i % 2),
                  format_ms(period.typical, typical));
+    print_period_title(period, 0);
+    std::fputs("</text>\n", svg);
+  }
+}
+
+// A mark under the time axis for count steps that set the clock in bucket b, titled
+// with how many and when: at the second, or between the times the bucket spans.
+void draw_event_mark(double x, const Bucket& b, uint64_t count, const char* what,
+                     const char* colour) {
+  char start[32];
+  std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"%s\"><title>%" PRIu64 " %s%s ", x,
+               kBottom + 1, colour, count, what, plural(count));
+  if (b.end - b.start <= kUnitsPerSecond) {
+    std::fprintf(svg, "at %s</title></path>\n", format_clock(b.start, start));
+  } else {
+    char end[32];
+    std::fprintf(svg, "between %s and %s</title></path>\n", format_clock(b.start, start),
+                 format_clock(b.end, end));
   }
 }
 
@@ -206,10 +253,10 @@ void draw_events(const Scale& scale) {
   for (int64_t i = 0; i < used; i++) {
     const double x = x_at(scale, buckets[i].start);
     if (buckets[i].backward > 0) {
-      std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"#cb181d\"/>\n", x, kBottom + 1);
+      draw_event_mark(x, buckets[i], buckets[i].backward, "backward step", "#cb181d");
     }
     if (buckets[i].jumps > 0) {
-      std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"#31a354\"/>\n", x, kBottom + 1);
+      draw_event_mark(x, buckets[i], buckets[i].jumps, "forward jump", "#31a354");
     }
   }
 }
@@ -229,9 +276,12 @@ void draw_legend() {
                y, kLeft + 350, y + 10, kLeft + 470, y, kLeft + 480, y + 10);
 }
 
+// The rows of the size chart, which the picture's height fits.
+uint32_t size_rows(const Tally& tally) { return std::min<uint32_t>(tally.sizes.used_count, kBars); }
+
 void draw_sizes(const Tally& tally) {
   sort_by_count(tally.sizes);
-  const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kBars);
+  const uint32_t rows = size_rows(tally);
   std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\">most frequent step sizes</text>\n", kLeft,
                kBarsTop - 14);
   char size[32];
@@ -251,8 +301,14 @@ void draw_sizes(const Tally& tally) {
 
 }  // namespace
 
-const Output* start_svg_output(FILE* file) {
+const Output* start_svg_output(FILE* file, const std::tm* began) {
   svg = file;
+  began_text[0] = '\0';
+  if (began != nullptr) {
+    std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
+                  began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
+                  began->tm_min);
+  }
   used = 0;
   width = 1;
   return &kSvg;
@@ -260,7 +316,7 @@ const Output* start_svg_output(FILE* file) {
 
 bool finish_svg_output(const Tally& tally) {
   const Scale scale = scale_of_buckets();
-  const double height = kBarsTop + kBars * (kBarHeight + 4) + 20;
+  const double height = kBarsTop + size_rows(tally) * (kBarHeight + 4) + 20;
   char total[32];
   std::fprintf(svg,
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -268,8 +324,9 @@ bool finish_svg_output(const Tally& tally) {
                "viewBox=\"0 0 960 %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n"
                "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
                "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
-               " steps over %s of clock time, %" PRIu64 " periods</text>\n",
-               height, height, kLeft, tally.steps, format_clock(scale.total, total), tally.periods);
+               " step%s over %s of clock time, %" PRIu64 " period%s%s</text>\n",
+               height, height, kLeft, tally.steps, plural(tally.steps),
+               format_clock(scale.total, total), tally.periods, plural(tally.periods), began_text);
   draw_value_axis(scale);
   draw_steps(scale);
   draw_periods(scale, tally.longest);

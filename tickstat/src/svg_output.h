@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdio>
+#include <ctime>
 
 #include "records.h"
 #include "tally.h"
 
-// Gathers the seconds and periods into fixed buckets for file, which the output then owns.
-const Output* start_svg_output(FILE* file);
+// Gathers the seconds and periods into fixed buckets for file, which the output then owns;
+// the title names began, the local time a live run began, unless it is null.
+const Output* start_svg_output(FILE* file, const std::tm* began);
 
 // Draws the picture into the file and closes it; false when it could not be written.
 bool finish_svg_output(const Tally& tally);

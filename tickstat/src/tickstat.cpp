@@ -24,10 +24,12 @@ const char kUsage[] =
     "tickstat finish; a second Ctrl+C ends tickstat too.\n"
     "  --csv FILE   write a row for each second of clock time into FILE as it closes\n"
     "  --svg FILE   draw the run into FILE, an SVG picture, at the end of the input\n"
-    "  -h, --help   print this text\n";
+    "  -h, --help   print this text\n"
+    "  --version    print tickstat's version\n";
 
 struct Options {
   bool help;
+  bool version;
   const char* csv;  // null when not asked for
   const char* svg;
 };
@@ -85,6 +87,8 @@ bool read_options(int argc, const char* const argv[], Options* options) {
     const char* word = argv[i];
     if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
       options->help = true;
+    } else if (std::strcmp(word, "--version") == 0) {
+      options->version = true;
     } else if (i + 1 < argc && std::strcmp(word, "--csv") == 0) {
       options->csv = argv[++i];
     } else if (i + 1 < argc && std::strcmp(word, "--svg") == 0) {
@@ -120,6 +124,14 @@ bool finish_outputs(const Options& options, const Tally& tally, FILE* err) {
   return written;
 }
 
+// When a live run began, for its picture; null for input that was written before.
+const std::tm* run_began(const Streams& streams) {
+  static std::tm began;
+  if (!streams.live_input || streams.local_time == nullptr) return nullptr;
+  streams.local_time(&began);
+  return &began;
+}
+
 }  // namespace
 
 int run_tickstat(int argc, char* argv[], const Streams& streams) {
@@ -128,6 +140,10 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
     std::fputs(kUsage, options.help ? streams.out : streams.err);
     return options.help ? 0 : 1;
   }
+  if (options.version) {
+    std::fputs("tickstat " TICKSTAT_VERSION "\n", streams.out);
+    return std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0 ? 0 : 1;
+  }
   FILE* csv = options.csv != nullptr ? open_output(options.csv, streams.err) : nullptr;
   FILE* svg = options.svg != nullptr ? open_output(options.svg, streams.err) : nullptr;
   if ((options.csv != nullptr && csv == nullptr) || (options.svg != nullptr && svg == nullptr)) {
@@ -135,10 +151,17 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
     if (svg != nullptr) std::fclose(svg);
     return 1;
   }
-  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out)}, 1};
+  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, streams.columns)}, 1};
   if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
-  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg, run_began(streams));
   Tally* tally = start_tally(&outputs, streams.live_input);
+  if (streams.terminal_in) {
+    // Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
+    std::fprintf(streams.err,
+                 "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat. End typed lines "
+                 "with %s.\n",
+                 streams.end_of_typed_input);
+  }
   read_steps(streams, tally);
   close_tally(tally);
   const bool written = finish_outputs(options, *tally, streams.err);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <ctime>
 
 // Where tickstat reads and writes, and what kind of streams they are.
 struct Streams {
@@ -13,6 +14,12 @@ struct Streams {
   // Reads what in holds now, up to size bytes, waiting only while it holds nothing;
   // 0 at its end. Null reads with fread, which waits until size bytes have come.
   size_t (*read_some)(FILE* in, char* buffer, size_t size);
+  bool terminal_in;                // in is a terminal or a console, where a person types
+  const char* end_of_typed_input;  // the keys that end typed input there ("Ctrl+D")
+  // The width in columns of the terminal out is, as it is now; 0 when not known.
+  int (*columns)(FILE* out);
+  // The local date and time now; null when not known.
+  void (*local_time)(std::tm* now);
 };
 
 // Reads in to its end, printing a line per period of clock time and then a summary

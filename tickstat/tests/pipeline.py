@@ -6,15 +6,18 @@ usage: pipeline.py CASE --tickgauge PATH --tickstat PATH [--runner WRAPPER]
 import argparse
 import atexit
 import csv
+import fcntl
 import os
 import pty
 import re
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 import xml.etree.ElementTree as ElementTree
 import zlib
@@ -22,6 +25,8 @@ import zlib
 LINES = 200000
 HEADER_LINES = 4  # empty line, banner, call, Ctrl+C hint
 HERE = os.path.dirname(os.path.abspath(__file__))
+COLUMNS = 40  # a terminal narrower than the status line's full form
+SVG = "{http://www.w3.org/2000/svg}"
 
 
 class Failure(Exception):
@@ -71,10 +76,18 @@ def rows_of(path):
 
 
 def check_picture(path, texts):
-    """The SVG parses as XML, names each of texts, and a real renderer draws it, not blank."""
-    names = {element.text for element in ElementTree.parse(path).iter() if element.text}
+    """The SVG parses as XML, names each of texts, and a real renderer draws it, not blank;
+    no empty band at its foot, no clock-event mark on a time label. Returns the XML root."""
+    root = ElementTree.parse(path).getroot()
+    names = {element.text for element in root.iter() if element.text}
     if not set(texts) <= names:
         raise Failure(f"the picture names {sorted(names)[:20]}, not all of {texts}")
+    foot = max(float(e.get("y", 0)) + float(e.get("height", 0)) for e in root.findall(".//*[@y]"))
+    labels = [float(e.get("y")) for e in root.iter(SVG + "text") if re.fullmatch(r"\d+:\d\d:\d\d", e.text or "")]
+    marks = [float(re.match(r"M\S+ (\S+) l-5 9", e.get("d")).group(1)) + 9 for e in root.iter(SVG + "path")
+             if e.find(SVG + "title") is not None]
+    if float(root.get("height")) - foot > 24 or (marks and labels and max(marks) > min(labels) - 12):
+        raise Failure(f"height {root.get('height')} for a foot at {foot}; marks to {marks}, labels at {labels}")
     png = subprocess.run(["rsvg-convert", path], capture_output=True, check=True).stdout
     chunks, at = b"", 8
     while at < len(png):  # the IDAT chunks hold the pixels, compressed
@@ -84,6 +97,11 @@ def check_picture(path, texts):
         at += length + 12
     if len(set(zlib.decompress(chunks))) < 16:
         raise Failure("rsvg-convert drew a blank picture")
+    return root
+
+
+def title_of(root):
+    return next(root.iter(SVG + "text")).text
 
 
 def case_interrupt(options):
@@ -91,6 +109,9 @@ def case_interrupt(options):
     files and exits 0; a second Ctrl+C ends a tickstat that still reads, rows kept whole."""
     files = scratch_folder()
     csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
+    os.environ["TZ"] = "XST-5:45"  # local time far from UTC, for tickstat and time alike
+    time.tzset()
+    began = {time.strftime("%Y-%m-%d %H:%M")}
     gauge = subprocess.Popen([options.tickgauge, "-f"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
                              process_group=0)  # the pipeline's own group, as a shell gives it
     stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=gauge.stdout,
@@ -100,7 +121,9 @@ def case_interrupt(options):
     os.killpg(gauge.pid, signal.SIGINT)
     output, _ = stat.communicate(timeout=30)
     rows_of(csv_path)
-    check_picture(svg_path, ["clock time (h:mm:ss)"])
+    title = title_of(check_picture(svg_path, ["clock time (h:mm:ss)"]))
+    if not any(title.endswith(f", run began {minute}") for minute in began | {time.strftime("%Y-%m-%d %H:%M")}):
+        raise Failure(f"the picture of a live run begun at {began} is titled {title!r}")
     held = subprocess.Popen([options.tickstat, "--csv", csv_path], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
     held.stdin.write(b"500.0000 ms\n" * 7)
     held.stdin.flush()
@@ -128,7 +151,8 @@ def case_interrupt(options):
 
 
 def case_fixed_input(options):
-    """The Windows build prints exactly what the native one does, line ends aside."""
+    """The Windows build prints exactly what the native one does, line ends aside, and
+    --version the version its version resource names."""
     cases = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
     with open(os.path.join(cases, "windows_timer.txt"), "rb") as given:
         stat = subprocess.run(command(options, options.tickstat), stdin=given, capture_output=True, timeout=60)
@@ -136,11 +160,17 @@ def case_fixed_input(options):
         expected = expected_file.read()
     if stat.returncode != 0 or stat.stdout.replace(b"\r\n", b"\n") != expected:
         raise Failure(f"status {stat.returncode}, printed {stat.stdout[:600]!r}")
+    with open(options.tickstat, "rb") as program:  # its version resource, UTF-16 without the NULs
+        resource = re.search(rb"ProductVersion(\d+\.\d+)\.0\.0", program.read().replace(b"\0", b""))
+    version = subprocess.run(command(options, options.tickstat, "--version"), capture_output=True, timeout=60)
+    if not resource or version.returncode != 0 or version.stdout != b"tickstat " + resource.group(1) + b"\r\n":
+        raise Failure(f"--version: status {version.returncode}, {version.stdout!r}; resource {resource}")
 
 
 def case_three_hours(options):
     """Three hours of a Windows clock make three period lines, a CSV row per second and
-    a picture that names each period's step."""
+    a picture that names each period's step and titles where each period and clock event
+    comes; a picture of a second's steps of one size fits it and names no date."""
     folder = scratch_folder()
     paths = {name: os.path.join(folder, name) for name in ("run.txt", "run.csv", "run.svg")}
     with open(paths["run.txt"], "wb") as sample:
@@ -158,26 +188,61 @@ def case_three_hours(options):
     rows = rows_of(paths["run.csv"])
     if len(rows) != 10800 or rows[5400][6] != "1" or rows[3600][2:4] != ["0.9766", "62.5"]:
         raise Failure(f"{len(rows)} rows; 5401: {rows[5400]}; 3601: {rows[3600]}")
-    check_picture(paths["run.svg"], ["15.6250 ms", "0.9766 ms", "3:00:00"])
+    root = check_picture(paths["run.svg"], ["15.6250 ms", "0.9766 ms", "3:00:00"])
+    # Periods 2 and 3 twice: their boundaries and their labels.
+    titles = sorted(title.text.split(" (")[0] for title in root.iter(SVG + "title"))
+    if titles != sorted(["1 backward step between 1:29:36 and 1:30:08", "1 forward jump between 2:29:52 and 2:30:24",
+                         "period 1: 0:00:00 to 1:00:00"] + ["period 2: 1:00:00 to 2:00:00", "period 3: 2:00:00 to 3:00:00"] * 2):
+        raise Failure(f"the picture's titles: {titles}")
+    with open(paths["run.txt"], "wb") as sample:
+        sample.write(b"15.6250 ms\n" * 64)
+    with open(paths["run.txt"], "rb") as given:
+        stat = subprocess.run(command(options, options.tickstat, "--svg", paths["run.svg"]), stdin=given,
+                              capture_output=True, timeout=60)
+    title = title_of(check_picture(paths["run.svg"], ["15.6250 ms"]))
+    if stat.returncode != 0 or title != "64 steps over 0:00:01 of clock time, 1 period":
+        raise Failure(f"status {stat.returncode}, a second's picture titled {title!r}")
+
+
+def on_terminal(shell, columns):
+    """Runs shell in bash on a new pseudo-terminal this many columns wide."""
+    process_id, terminal = pty.fork()
+    if process_id == 0:
+        fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+        os.execvp("bash", ["bash", "-c", shell])
+    return process_id, terminal
 
 
 def case_console(options):
-    """On a terminal (a Windows console under Wine), a status line is rewritten in
-    place; Ctrl+C ends tickgauge and tickstat clears it and prints its summary."""
+    """On a terminal (a Windows console under Wine) narrower than the status line, the
+    status line is cut to fit and rewritten in place, no row of it wrapped; Ctrl+C ends
+    tickgauge and tickstat clears it and prints its summary. Started with nothing piped
+    in, tickstat says how it is meant to be used and how typed input ends, and reads it."""
     runner = f"'{options.runner}' " if options.runner else ""
     # bash catches Ctrl+C itself (its programs do not inherit that), goes on after the
     # pipeline and says tickstat's status.
-    shell = (f"trap : INT; {runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; "
-             "echo \"status=${PIPESTATUS[1]}\"")
-    process_id, terminal = pty.fork()
-    if process_id == 0:
-        os.execvp("bash", ["bash", "-c", shell])
-    seen = read_until(terminal, b"steps/s", 60)
+    process_id, terminal = on_terminal(f"trap : INT; {runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; "
+                                       "echo \"status=${PIPESTATUS[1]}\"", COLUMNS)
+    seen = read_until(terminal, b"last ", 60)
     os.write(terminal, b"\x03")
     seen += read_until(terminal, b"status=", 60)
     os.waitpid(process_id, 0)
-    if not re.search(rb"steps/s.*\r +\r.*\d+ steps covering.*status=0", seen, re.S):
-        raise Failure(f"printed {seen[-700:]!r}")
+    statuses = seen[:seen.find(b"period 1:")].replace(b"^C", b"")
+    if not re.search(rb"last .*\r +\r.*\d+ steps covering.*status=0", seen, re.S) \
+            or b"\n" in statuses or max(map(len, statuses.split(b"\r"))) >= COLUMNS:
+        raise Failure(f"on {COLUMNS} columns printed {seen[-700:]!r}")
+    process_id, terminal = on_terminal(f"{runner}'{options.tickstat}'; echo \"status=$?\"", 120)
+    keys = "Ctrl+Z then Enter" if options.runner else "Ctrl+D"
+    read_until(terminal, f"tickgauge64 -f | tickstat. End typed lines with {keys}.".encode(), 30)
+    # Wine's console on a terminal drops a typed Ctrl+Z: there a second Ctrl+C ends tickstat.
+    os.write(terminal, b"15.6250 ms\r" * 3 + (b"\x03" if options.runner else b"\x04"))
+    if options.runner:
+        time.sleep(1)
+        os.write(terminal, b"\x03")
+    seen = read_until(terminal, b"status=", 60)
+    os.waitpid(process_id, 0)
+    if not options.runner and not re.search(rb"\n3 steps covering.*status=0", seen, re.S):
+        raise Failure(f"typed lines gave {seen[-700:]!r}")
 
 
 def plain(seen):

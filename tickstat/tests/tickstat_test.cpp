@@ -23,6 +23,7 @@ struct Case {
   std::vector<std::string> printed;  // each must stand in standard output
   const char* complaint;             // must stand in standard error; "" for nothing at all
   const char* csv_rows;              // with --csv, the whole file after its header; null: no --csv
+  int terminal = 0;  // in-process only: in and out are a terminal this many columns wide
 };
 
 std::string read_file(const std::string& path) {
@@ -76,11 +77,14 @@ std::string million_sizes() {
 }
 
 const char kUsageLine[] = "usage: tickgauge64 -f | tickstat [--csv FILE] [--svg FILE]\n";
+const char kTypedInputHint[] =
+    "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat. End typed lines with KEYS.\n";
 
 const Case kCases[] = {
     {"windows_timer", {}, windows_timer, 0, {}, "", nullptr},
     {"help", {"-h"}, nothing, 0, {kUsageLine}, "", nullptr},
     {"long_help", {"--help"}, nothing, 0, {kUsageLine}, "", nullptr},
+    {"version", {"--version"}, nothing, 0, {"tickstat " TICKSTAT_VERSION "\n"}, "", nullptr},
     {"unknown_argument", {"-f"}, nothing, 1, {}, kUsageLine, nullptr},
     {"csv_without_file", {"--csv"}, nothing, 1, {}, kUsageLine, nullptr},
     {"unwritable_file",
@@ -99,15 +103,16 @@ const Case kCases[] = {
      "",
      nullptr},
     {"nul_bytes", {}, nul_bytes, 0, {"\n2 steps covering 0.0060000 s"}, "", nullptr},
-    {"invalid_utf8", {}, invalid_utf8, 0, {"\n1 steps covering 0.0010000 s"}, "", nullptr},
+    {"invalid_utf8", {}, invalid_utf8, 0, {"\n1 step covering 0.0010000 s"}, "", nullptr},
     {"many_digits",
      {},
      many_digits,
      0,
-     {"forward jump: 922337203685477.5807 ms at 0.0000000 s\n", "\n2 steps covering 0.0010000 s"},
+     {"forward jump: 922337203685477.5807 ms at 0.0000000 s\n", "\n2 steps covering 0.0010000 s",
+      " 0 backward, 1 forward jump over 1 s\n"},
      "",
      nullptr},
-    {"not_numbers", {}, not_numbers, 0, {"\n1 steps covering 0.0010000 s"}, "", nullptr},
+    {"not_numbers", {}, not_numbers, 0, {"\n1 step covering 0.0010000 s"}, "", nullptr},
     {"ties_and_backward",
      {},
      ties_and_backward,
@@ -122,7 +127,8 @@ const Case kCases[] = {
      {},
      exact_second,
      0,
-     {"\n1 steps covering 1.0000000 s of clock time, 0 backward, 0 forward jumps",
+     {"period 1: 0:00:00 to 0:00:01 (0:00:01), 1 step, typical",
+      "\n1 step covering 1.0000000 s of clock time, 0 backward, 0 forward jumps",
       "min 1000.0000 ms, median 1000.0000 ms, 99th percentile 1000.0000 ms, max 1000.0000 ms\n"},
      "",
      "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0\r\n"},
@@ -148,6 +154,16 @@ const Case kCases[] = {
       "max 100.0000 ms\napproximate: 934464 steps came after the first 65536 sizes"},
      "",
      nullptr},
+    // The status line in the longest form that fits, and the hint for typed input.
+    {"terminal_60",
+     {},
+     windows_timer,
+     0,
+     {"\rperiod 1 since 0:00:00, 64 steps/s, last 15.6250 ms\r"},
+     kTypedInputHint,
+     nullptr,
+     60},
+    {"terminal_12", {}, windows_timer, 0, {"\r15.6250 ms\r"}, kTypedInputHint, nullptr, 12},
 };
 
 std::string printed_in(FILE* file) {
@@ -177,6 +193,9 @@ std::vector<std::string> arguments_of(const Case& c) {
   return words;
 }
 
+int scripted_columns;
+int columns(FILE*) { return scripted_columns; }
+
 Outcome run_in_process(const Case& c, const std::string& input) {
   FILE* in = std::tmpfile();
   FILE* out = std::tmpfile();
@@ -189,8 +208,11 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  const int status = run_tickstat(static_cast<int>(words.size()), argv.data(),
-                                  Streams{in, out, err, false, false, nullptr});
+  scripted_columns = c.terminal;
+  const bool terminal = c.terminal != 0;
+  const Streams streams = {in,      out,      err,    terminal, terminal,
+                           nullptr, terminal, "KEYS", columns,  nullptr};
+  const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams);
   std::fclose(in);
   return {status, printed_in(out), printed_in(err)};
 }
@@ -239,6 +261,7 @@ TEST_P(Tickstat, InProcess) {
 }
 
 TEST_P(Tickstat, EndToEnd) {
+  if (GetParam().terminal != 0) GTEST_SKIP() << "on a terminal in pipeline.py's console case";
   expect_outcome(GetParam(), run_program(GetParam(), GetParam().input()));
 }
 

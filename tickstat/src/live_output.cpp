@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "settings.h"
 #include "step_line.h"
 
 namespace {
@@ -21,6 +22,19 @@ double percent(uint64_t part, uint64_t whole) {
   return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
 }
 
+// Ends the period line with the settings when it began, and says on a line of its own
+// when its typical step is not the timer interval then: that is the finding.
+void print_period_settings(const PeriodRecord& period) {
+  char settings[192], typical[32], timer[32];
+  if (*describe_settings(period.settings, false, settings) != '\0') {
+    std::fprintf(out, ", %s", settings);
+  }
+  std::fputc('\n', out);
+  if (!period.has_typical || !step_misses_timer(period.settings, period.typical)) return;
+  std::fprintf(out, "  typical %s ms, timer %s ms: the steps are not the timer interval\n",
+               format_ms(period.typical, typical), format_ms(period.settings.timer, timer));
+}
+
 void print_period(const PeriodRecord& period) {
   clear_status();
   char start[32], end[32], length[32], typical[32], min[32], max[32];
@@ -37,7 +51,7 @@ void print_period(const PeriodRecord& period) {
     std::strftime(began, sizeof began, "%H:%M:%S", std::localtime(&period.began));  // NOLINT
     std::fprintf(out, ", began %s", began);
   }
-  std::fputc('\n', out);
+  print_period_settings(period);
   std::fflush(out);
 }
 
@@ -49,25 +63,33 @@ void print_event(const ClockEvent& event) {
   std::fflush(out);
 }
 
+void print_change(const SettingsChange& change) {
+  clear_status();
+  print_settings_change(out, change);
+  std::fflush(out);
+}
+
 // At most once a second of tickstat's own clock: a file read at full speed closes
 // thousands of seconds of clock time in one.
 void show_status(const SecondRecord& second) {
   const std::time_t now = std::time(nullptr);
   if (now == status_shown) return;
   status_shown = now;
-  char since[32], length[32], typical[32], text[160];
+  char since[32], length[32], typical[32], setting[48], text[160];
+  status_of_settings(second.settings, setting);
   const int width = std::snprintf(
-      text, sizeof text, "period %" PRId64 " since %s (%s so far), %" PRIu64 " steps/s, last %s ms",
-      second.period, format_clock(second.period_start, since),
+      text, sizeof text,
+      "period %" PRId64 " since %s (%s so far), %" PRIu64 " steps/s, last %s ms%s%s", second.period,
+      format_clock(second.period_start, since),
       format_clock(second.end - second.period_start, length), second.steps,
-      second.has_typical ? format_ms(second.typical, typical) : "?");
+      second.has_typical ? format_ms(second.typical, typical) : "?", *setting ? ", " : "", setting);
   std::fprintf(out, "\r%-*s", status_width > width ? status_width : width, text);
   std::fflush(out);
   status_width = width;
 }
 
-const Output kLines = {nullptr, print_period, print_event};
-const Output kLinesAndStatus = {show_status, print_period, print_event};
+const Output kLines = {nullptr, print_period, print_event, print_change};
+const Output kLinesAndStatus = {show_status, print_period, print_event, print_change};
 
 }  // namespace
 

@@ -1,11 +1,13 @@
 #include <cstdio>
 
+#include "clock_settings.h"
 #include "console.h"
 #include "tickstat.h"
 
 int main(int argc, char* argv[]) {
   read_input_as_bytes();
   outlive_first_interrupt();
-  const Streams streams = {stdin, stdout, stderr, is_live(stdin), is_terminal(stdout), read_some};
+  const Streams streams = {
+      stdin, stdout, stderr, is_live(stdin), is_terminal(stdout), read_some, read_clock_settings};
   return run_tickstat(argc, argv, streams);
 }

@@ -26,12 +26,16 @@ struct Bucket {
   uint64_t jumps;
   bool has_typical;
   bool period_begins;  // a period other than the first begins in it
+  int64_t timer;       // the timer interval at its start, 0 where not known
+  bool sync_started;   // time synchronisation started in it
+  bool sync_stopped;
 };
 
 FILE* svg;
 Bucket buckets[kBuckets];
 int64_t used;
 int64_t width = 1;  // seconds per bucket
+int last_sync;      // whether the last second's clock was synchronised: 1, 0, or -1 unknown
 
 Bucket merged(const Bucket& a, const Bucket& b) {
   Bucket m = a;
@@ -46,6 +50,9 @@ Bucket merged(const Bucket& a, const Bucket& b) {
   m.backward += b.backward;
   m.jumps += b.jumps;
   m.period_begins = a.period_begins || b.period_begins;
+  if (m.timer == 0) m.timer = b.timer;
+  m.sync_started = a.sync_started || b.sync_started;
+  m.sync_stopped = a.sync_stopped || b.sync_stopped;
   return m;
 }
 
@@ -56,14 +63,35 @@ void halve() {
   width *= 2;
 }
 
+// Whether time synchronisation adjusts the clock (Windows' time adjustment, or the
+// kernel's synchronised state): 1, 0, or -1 where neither is known.
+int sync_state(const ClockSettings& settings) {
+  if (settings.has_adjustment) return settings.adjusting ? 1 : 0;
+  if (settings.has_sync) return settings.synchronised ? 1 : 0;
+  return -1;
+}
+
 void take_second(const SecondRecord& s) {
   int64_t index = (s.number - 1) / width;
   if (index >= kBuckets) {
     halve();
     index = (s.number - 1) / width;
   }
-  const Bucket b = {s.start, s.end,      s.typical, s.typical_count, s.min,
-                    s.max,   s.backward, s.jumps,   s.has_typical,   false};
+  const int sync = sync_state(s.settings);
+  const Bucket b = {s.start,
+                    s.end,
+                    s.typical,
+                    s.typical_count,
+                    s.min,
+                    s.max,
+                    s.backward,
+                    s.jumps,
+                    s.has_typical,
+                    false,
+                    s.settings.has_timer ? s.settings.timer : 0,
+                    last_sync == 0 && sync == 1,
+                    last_sync == 1 && sync == 0};
+  if (sync >= 0) last_sync = sync;
   if (index < used) {
     buckets[index] = merged(buckets[index], b);
   } else {
@@ -77,7 +105,7 @@ void take_period(const PeriodRecord& period) {
   if (index < used) buckets[index].period_begins = true;
 }
 
-const Output kSvg = {take_second, take_period, nullptr};
+const Output kSvg = {take_second, take_period, nullptr, nullptr};
 
 // The picture's scales: clock time across, milliseconds upwards on a log scale.
 struct Scale {
@@ -100,6 +128,8 @@ Scale scale_of_buckets() {
   for (int64_t i = 0; i < used; i++) {
     if (buckets[i].min < low) low = buckets[i].min;
     if (buckets[i].max > high) high = buckets[i].max;
+    if (buckets[i].timer != 0) low = std::min(low, buckets[i].timer);
+    high = std::max(high, buckets[i].timer);
   }
   Scale scale = {used > 0 ? buckets[used - 1].end : 1, 0, 0};
   if (scale.total <= 0) scale.total = 1;
@@ -229,6 +259,47 @@ void draw_legend() {
                y, kLeft + 350, y + 10, kLeft + 470, y, kLeft + 480, y + 10);
 }
 
+// The timer interval as a line of its own on the steps' scale, synchronisation starting
+// (filled) and stopping (hollow) as diamonds on the time axis, and their legend below.
+void draw_settings(const Scale& scale) {
+  std::fputs(
+      "<path fill=\"none\" stroke=\"#756bb1\" stroke-width=\"2\" stroke-dasharray=\"6 3\" d=\"",
+      svg);
+  const char* move = "M";
+  bool any_sync = false;
+  for (int64_t i = 0; i < used; i++) {
+    const Bucket& b = buckets[i];
+    any_sync = any_sync || b.sync_started || b.sync_stopped;
+    if (b.sync_started || b.sync_stopped) {
+      std::fprintf(svg,
+                   "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"%s\" stroke=\"#54278f\"/>\n",
+                   x_at(scale, b.start), kBottom - 5, b.sync_started ? "#54278f" : "white");
+    }
+  }
+  for (int64_t i = 0; i < used; i++) {
+    if (buckets[i].timer == 0) continue;
+    std::fprintf(svg, "%s%.1f %.1f H%.1f", move, x_at(scale, buckets[i].start),
+                 y_at(scale, buckets[i].timer), x_at(scale, buckets[i].end));
+    move = "L";
+  }
+  std::fputs("\"/>\n", svg);
+  const double y = kBottom + 74;
+  if (*move == 'L') {
+    std::fprintf(svg,
+                 "<path d=\"M%.1f %.1f h14\" stroke=\"#756bb1\" stroke-width=\"2\" "
+                 "stroke-dasharray=\"6 3\"/><text x=\"%.1f\" y=\"%.1f\">timer interval</text>\n",
+                 kLeft, y + 5, kLeft + 20, y + 10);
+  }
+  if (any_sync) {
+    std::fprintf(svg,
+                 "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"#54278f\"/>"
+                 "<text x=\"%.1f\" y=\"%.1f\">synchronisation started</text>\n"
+                 "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"white\" stroke=\"#54278f\"/>"
+                 "<text x=\"%.1f\" y=\"%.1f\">synchronisation stopped</text>\n",
+                 kLeft + 205, y, kLeft + 220, y + 10, kLeft + 375, y, kLeft + 390, y + 10);
+  }
+}
+
 void draw_sizes(const Tally& tally) {
   sort_by_count(tally.sizes);
   const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kBars);
@@ -255,6 +326,7 @@ const Output* start_svg_output(FILE* file) {
   svg = file;
   used = 0;
   width = 1;
+  last_sync = -1;
   return &kSvg;
 }
 
@@ -275,6 +347,7 @@ bool finish_svg_output(const Tally& tally) {
   draw_periods(scale, tally.longest);
   draw_time_axis(scale);
   draw_events(scale);
+  draw_settings(scale);
   draw_legend();
   draw_sizes(tally);
   std::fputs("</svg>\n", svg);

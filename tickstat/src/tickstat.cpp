@@ -139,6 +139,8 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
   if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
   if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
   Tally* tally = start_tally(&outputs, streams.live_input);
+  // The settings of the machine reading a recording say nothing about the recording.
+  if (streams.live_input) read_settings_each_second(tally, streams.read_settings);
   read_steps(streams, tally);
   close_tally(tally);
   const bool written = finish_outputs(options, *tally, streams.err);

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "clock_settings.h"
+
 // Where tickstat reads and writes, and what kind of streams they are.
 struct Streams {
   FILE* in;
@@ -13,6 +15,9 @@ struct Streams {
   // Reads what in holds now, up to size bytes, waiting only while it holds nothing;
   // 0 at its end. Null reads with fread, which waits until size bytes have come.
   size_t (*read_some)(FILE* in, char* buffer, size_t size);
+  // Reads the machine's clock settings, asked at each second of clock time while the
+  // input is live; null reads none.
+  void (*read_settings)(ClockSettings* settings);
 };
 
 // Reads in to its end, printing a line per period of clock time and then a summary

@@ -20,7 +20,7 @@ TimerResolutionCall find_timer_resolution_call() {
 }
 
 void read_timer(ClockSettings* settings) {
-  static const TimerResolutionCall query = find_timer_resolution_call();
+  const TimerResolutionCall query = find_timer_resolution_call();
   ULONG coarsest = 0, finest = 0, current = 0;
   if (query == nullptr || query(&coarsest, &finest, &current) < 0 || current == 0) return;
   settings->has_timer = true;

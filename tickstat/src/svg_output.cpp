@@ -259,38 +259,49 @@ void draw_legend() {
                y, kLeft + 350, y + 10, kLeft + 470, y, kLeft + 480, y + 10);
 }
 
-// The timer interval as a line of its own on the steps' scale, synchronisation starting
-// (filled) and stopping (hollow) as diamonds on the time axis, and their legend below.
-void draw_settings(const Scale& scale) {
-  std::fputs(
-      "<path fill=\"none\" stroke=\"#756bb1\" stroke-width=\"2\" stroke-dasharray=\"6 3\" d=\"",
-      svg);
+// The timer interval as a line of its own on the steps' scale; false when it is not known.
+bool draw_timer(const Scale& scale) {
   const char* move = "M";
-  bool any_sync = false;
-  for (int64_t i = 0; i < used; i++) {
-    const Bucket& b = buckets[i];
-    any_sync = any_sync || b.sync_started || b.sync_stopped;
-    if (b.sync_started || b.sync_stopped) {
-      std::fprintf(svg,
-                   "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"%s\" stroke=\"#54278f\"/>\n",
-                   x_at(scale, b.start), kBottom - 5, b.sync_started ? "#54278f" : "white");
-    }
-  }
   for (int64_t i = 0; i < used; i++) {
     if (buckets[i].timer == 0) continue;
+    if (*move == 'M') {
+      std::fputs(
+          "<path fill=\"none\" stroke=\"#756bb1\" stroke-width=\"2\" stroke-dasharray=\"6 3\" d=\"",
+          svg);
+    }
     std::fprintf(svg, "%s%.1f %.1f H%.1f", move, x_at(scale, buckets[i].start),
                  y_at(scale, buckets[i].timer), x_at(scale, buckets[i].end));
     move = "L";
   }
-  std::fputs("\"/>\n", svg);
+  if (*move == 'L') std::fputs("\"/>\n", svg);
+  return *move == 'L';
+}
+
+// Time synchronisation starting (filled) and stopping (hollow) as diamonds on the time
+// axis; false when it did neither.
+bool draw_sync_changes(const Scale& scale) {
+  bool any = false;
+  for (int64_t i = 0; i < used; i++) {
+    const Bucket& b = buckets[i];
+    if (!b.sync_started && !b.sync_stopped) continue;
+    std::fprintf(svg,
+                 "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"%s\" stroke=\"#54278f\"/>\n",
+                 x_at(scale, b.start), kBottom - 5, b.sync_started ? "#54278f" : "white");
+    any = true;
+  }
+  return any;
+}
+
+// The settings drawn, and their legend on a row of its own under the other.
+void draw_settings(const Scale& scale) {
   const double y = kBottom + 74;
-  if (*move == 'L') {
+  if (draw_timer(scale)) {
     std::fprintf(svg,
                  "<path d=\"M%.1f %.1f h14\" stroke=\"#756bb1\" stroke-width=\"2\" "
                  "stroke-dasharray=\"6 3\"/><text x=\"%.1f\" y=\"%.1f\">timer interval</text>\n",
                  kLeft, y + 5, kLeft + 20, y + 10);
   }
-  if (any_sync) {
+  if (draw_sync_changes(scale)) {
     std::fprintf(svg,
                  "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"#54278f\"/>"
                  "<text x=\"%.1f\" y=\"%.1f\">synchronisation started</text>\n"

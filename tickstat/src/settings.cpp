@@ -38,6 +38,19 @@ int append(char* text, int used, int size, const char* part) {
                               used > 0 ? ", " : "", part);
 }
 
+// The timer interval, with_range also the finest and the coarsest.
+const char* timer_text(const ClockSettings& settings, bool with_range, char (&text)[96]) {
+  char timer[32], finest[32], coarsest[32];
+  format_ms(settings.timer, timer);
+  if (!with_range) {
+    std::snprintf(text, sizeof text, "timer %s ms", timer);
+    return text;
+  }
+  std::snprintf(text, sizeof text, "timer %s ms (finest %s ms, coarsest %s ms)", timer,
+                format_ms(settings.finest, finest), format_ms(settings.coarsest, coarsest));
+  return text;
+}
+
 void print_change_time(FILE* out, const SettingsChange& change) {
   char at[32], when[16] = "?";
   if (change.when != 0) {
@@ -62,33 +75,25 @@ const char* describe_settings(const ClockSettings& settings, bool with_range, ch
   const int size = static_cast<int>(sizeof text);
   int used = 0;
   text[0] = '\0';
-  char part[96], a[32], b[32], c[32];
-  if (settings.has_timer) {
-    std::snprintf(part, sizeof part, "timer %s ms", format_ms(settings.timer, a));
-    if (with_range) {
-      std::snprintf(part, sizeof part, "timer %s ms (finest %s ms, coarsest %s ms)",
-                    format_ms(settings.timer, a), format_ms(settings.finest, b),
-                    format_ms(settings.coarsest, c));
-    }
-    used = append(text, used, size, part);
-  }
+  char part[96], rate[32];
+  if (settings.has_timer) used = append(text, used, size, timer_text(settings, with_range, part));
   if (settings.has_adjustment) {
-    std::snprintf(part, sizeof part, "time adjustment %s", adjustment_text(settings, a));
+    std::snprintf(part, sizeof part, "time adjustment %s", adjustment_text(settings, rate));
     used = append(text, used, size, part);
   }
   if (settings.has_sync) {
     std::snprintf(part, sizeof part, "%s, frequency %s, estimated error %" PRId64 " us",
                   settings.synchronised ? "synchronised" : "not synchronised",
-                  signed_ppm(settings.frequency_ppb, a), settings.error_us);
+                  signed_ppm(settings.frequency_ppb, rate), settings.error_us);
     append(text, used, size, part);
   }
   return text;
 }
 
 const char* status_of_settings(const ClockSettings& settings, char (&text)[48]) {
-  char timer[32];
   text[0] = '\0';
   if (settings.has_timer) {
+    char timer[32];
     std::snprintf(text, sizeof text, "timer %s ms", format_ms(settings.timer, timer));
   } else if (settings.has_sync) {
     std::snprintf(text, sizeof text, "%s",

@@ -24,9 +24,9 @@ struct Bucket {
   int64_t max;
   uint64_t backward;
   uint64_t jumps;
+  int64_t timer;  // the timer interval at its start, 0 where not known
   bool has_typical;
   bool period_begins;  // a period other than the first begins in it
-  int64_t timer;       // the timer interval at its start, 0 where not known
   bool sync_started;   // time synchronisation started in it
   bool sync_stopped;
 };
@@ -86,9 +86,9 @@ void take_second(const SecondRecord& s) {
                     s.max,
                     s.backward,
                     s.jumps,
+                    s.settings.has_timer ? s.settings.timer : 0,
                     s.has_typical,
                     false,
-                    s.settings.has_timer ? s.settings.timer : 0,
                     last_sync == 0 && sync == 1,
                     last_sync == 1 && sync == 0};
   if (sync >= 0) last_sync = sync;

@@ -3,6 +3,7 @@
 // SCRIPT holds a line for each change: the second of clock time it comes at, the timer
 // interval, the finest and the coarsest (in 100-ns units), and the time adjustment in
 // parts per billion or "off".
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,26 +13,38 @@
 namespace {
 
 struct Change {
-  long long second;
+  int64_t second;
   ClockSettings settings;
 };
 
 Change changes[64];
 int change_count;
-long long seconds_read;
+int64_t seconds_read;
+
+// One line of the script: five words, the last a number or "off".
+bool read_change(const char* line, Change* change) {
+  char* end = nullptr;
+  int64_t numbers[4];
+  for (int64_t& number : numbers) {
+    number = std::strtoll(line, &end, 10);
+    if (end == line) return false;
+    line = end;
+  }
+  while (*line == ' ') line++;
+  const bool off = std::strncmp(line, "off", 3) == 0;
+  change->second = numbers[0];
+  change->settings = {true, numbers[1], numbers[2], numbers[3], true, !off, 0, false, false, 0, 0};
+  if (!off) change->settings.adjustment_ppb = std::strtoll(line, &end, 10);
+  return off || end != line;
+}
 
 bool read_script(const char* path) {
   FILE* file = std::fopen(path, "r");
   if (file == nullptr) return false;
-  long long second, timer, finest, coarsest;
-  char adjustment[32];
-  while (change_count < 64 && std::fscanf(file, "%lld %lld %lld %lld %31s", &second, &timer,
-                                          &finest, &coarsest, adjustment) == 5) {
-    ClockSettings& settings = changes[change_count].settings;
-    changes[change_count++].second = second;
-    settings = {true, timer, finest, coarsest, true, std::strcmp(adjustment, "off") != 0,
-                0,    false, false,  0,        0};
-    if (settings.adjusting) settings.adjustment_ppb = std::atoll(adjustment);
+  char line[256];
+  while (change_count < 64 && std::fgets(line, sizeof line, file) != nullptr &&
+         read_change(line, &changes[change_count])) {
+    change_count++;
   }
   std::fclose(file);
   return change_count > 0;

@@ -32,6 +32,7 @@ const char* adjustment_text(const ClockSettings& settings, char (&text)[32]) {
   return signed_ppm(settings.adjustment_ppb, text);
 }
 
+// Adds part after a comma to the used characters of text; returns how many are used.
 int append(char* text, int used, int size, const char* part) {
   if (*part == '\0' || used >= size) return used;
   return used + std::snprintf(text + used, static_cast<size_t>(size - used), "%s%s",

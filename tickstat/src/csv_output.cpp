@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 
+#include "settings.h"
 #include "step_line.h"
 
 namespace {
@@ -17,16 +18,17 @@ void write_row(const SecondRecord& second) {
     const uint64_t tenths = (second.typical_count * 2000 / second.steps + 1) / 2;
     std::snprintf(share, sizeof share, "%" PRIu64 ".%" PRIu64, tenths / 10, tenths % 10);
   }
-  std::fprintf(csv, "%" PRId64 ",%" PRIu64 ",%s,%s,%s,%s,%" PRIu64 ",%" PRIu64 ",%d\r\n",
-               second.number, second.steps,
-               second.has_typical ? format_ms(second.typical, typical) : "", share,
+  std::fprintf(csv, "%" PRId64 ",%" PRIu64 ",%s,%s,%s,%s,%" PRIu64 ",%" PRIu64 ",%d", second.number,
+               second.steps, second.has_typical ? format_ms(second.typical, typical) : "", share,
                format_ms(second.min, min), format_ms(second.max, max), second.backward,
                second.jumps, second.partial ? 1 : 0);
+  write_settings_fields(csv, second.settings);
+  std::fputs("\r\n", csv);
   // Each row whole on disk at once: a second Ctrl+C ends tickstat where it stands.
   std::fflush(csv);
 }
 
-const Output kCsv = {write_row, nullptr, nullptr};
+const Output kCsv = {write_row, nullptr, nullptr, nullptr};
 
 }  // namespace
 
@@ -34,8 +36,10 @@ const Output* start_csv_output(FILE* file) {
   csv = file;
   std::fputs(
       "second,steps,typical_ms,typical_share_percent,min_ms,max_ms,backward_steps,"
-      "forward_jumps,partial\r\n",
+      "forward_jumps,partial",
       csv);
+  std::fputs(kSettingsColumns, csv);
+  std::fputs("\r\n", csv);
   return &kCsv;
 }
 

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "settings.h"
 #include "step_line.h"
 
 namespace {
@@ -32,6 +33,19 @@ double percent(uint64_t part, uint64_t whole) {
   return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
 }
 
+// Ends the period line with the settings when it began, and says on a line of its own
+// when its typical step is not the timer interval then: that is the finding.
+void print_period_settings(const PeriodRecord& period) {
+  char settings[192], typical[32], timer[32];
+  if (*describe_settings(period.settings, false, settings) != '\0') {
+    std::fprintf(out, ", %s", settings);
+  }
+  std::fputc('\n', out);
+  if (!period.has_typical || !step_misses_timer(period.settings, period.typical)) return;
+  std::fprintf(out, "  typical %s ms, timer %s ms: the steps are not the timer interval\n",
+               format_ms(period.typical, typical), format_ms(period.settings.timer, timer));
+}
+
 void print_period(const PeriodRecord& period) {
   clear_status();
   char start[32], end[32], length[32], typical[32], min[32], max[32];
@@ -48,7 +62,7 @@ void print_period(const PeriodRecord& period) {
     std::strftime(began, sizeof began, "%H:%M:%S", std::localtime(&period.began));  // NOLINT
     std::fprintf(out, ", began %s", began);
   }
-  std::fputc('\n', out);
+  print_period_settings(period);
   std::fflush(out);
 }
 
@@ -60,28 +74,53 @@ void print_event(const ClockEvent& event) {
   std::fflush(out);
 }
 
-// The status in the longest form that fits in room: the last typical step and the
-// period go last; 0 when not even the step fits.
-int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapacity]) {
+// The status in one of its forms, from 0, the longest, to 3, the last step and the
+// setting, where there is one.
+int status_form(int form, const SecondRecord& second, const char* setting,
+                char (&text)[kStatusCapacity]) {
   char since[32], length[32], typical[32];
   format_clock(second.period_start, since);
   format_clock(second.end - second.period_start, length);
   const char* step = second.has_typical ? format_ms(second.typical, typical) : "?";
   const char* s = plural(second.steps);
-  int width =
-      std::snprintf(text, sizeof text,
-                    "period %" PRId64 " since %s (%s so far), %" PRIu64 " step%s/s, last %s ms",
-                    second.period, since, length, second.steps, s, step);
-  if (width > room) {
-    width = std::snprintf(text, sizeof text,
-                          "period %" PRId64 " since %s, %" PRIu64 " step%s/s, last %s ms",
-                          second.period, since, second.steps, s, step);
+  const char* comma = *setting != '\0' ? ", " : "";
+  if (form == 0) {
+    return std::snprintf(text, sizeof text,
+                         "period %" PRId64 " since %s (%s so far), %" PRIu64
+                         " step%s/s, last %s ms%s%s",
+                         second.period, since, length, second.steps, s, step, comma, setting);
   }
-  if (width > room) {
-    width = std::snprintf(text, sizeof text, "period %" PRId64 ", last %s ms", second.period, step);
+  if (form == 1) {
+    return std::snprintf(text, sizeof text,
+                         "period %" PRId64 " since %s, %" PRIu64 " step%s/s, last %s ms%s%s",
+                         second.period, since, second.steps, s, step, comma, setting);
   }
-  if (width > room) width = std::snprintf(text, sizeof text, "%s ms", step);
+  if (form == 2) {
+    return std::snprintf(text, sizeof text, "period %" PRId64 ", last %s ms%s%s", second.period,
+                         step, comma, setting);
+  }
+  return std::snprintf(text, sizeof text, "last %s ms%s%s", step, comma, setting);
+}
+
+// The status in the longest form that fits in room: the period's figures go first, the
+// setting next, the step last; 0 when not even the step fits.
+int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapacity]) {
+  char setting[48];
+  status_of_settings(second.settings, setting);
+  for (int form = 0; form < 4; form++) {
+    const int width = status_form(form, second, setting, text);
+    if (width <= room) return width;
+  }
+  char typical[32];
+  const char* step = second.has_typical ? format_ms(second.typical, typical) : "?";
+  const int width = std::snprintf(text, sizeof text, "%s ms", step);
   return width > room ? 0 : width;
+}
+
+void print_change(const SettingsChange& change) {
+  clear_status();
+  print_settings_change(out, change);
+  std::fflush(out);
 }
 
 // At most once a second of tickstat's own clock: a file read at full speed closes
@@ -102,8 +141,8 @@ void show_status(const SecondRecord& second) {
   status_width = width;
 }
 
-const Output kLines = {nullptr, print_period, print_event};
-const Output kLinesAndStatus = {show_status, print_period, print_event};
+const Output kLines = {nullptr, print_period, print_event, print_change};
+const Output kLinesAndStatus = {show_status, print_period, print_event, print_change};
 
 }  // namespace
 

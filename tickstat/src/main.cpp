@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "clock_settings.h"
 #include "console.h"
 #include "tickstat.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
                            is_terminal(stdin),
                            kEndOfTypedInput,
                            columns_of,
-                           local_time};
+                           local_time,
+                           read_clock_settings};
   return run_tickstat(argc, argv, streams);
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "clock_settings.h"
+
 // One second of clock time: the forward steps of a second or less whose sum ends in it.
 struct SecondRecord {
   int64_t number;          // from 1
@@ -21,6 +23,8 @@ struct SecondRecord {
   bool partial;          // the input ended before it was full
   int64_t period;        // the number of the period it belongs to, from 1
   int64_t period_start;  // clock time at that period's start
+  // The machine's when it began; none are known when the input is not live.
+  ClockSettings settings;
 };
 
 // Consecutive seconds whose typical step stays the same.
@@ -35,6 +39,8 @@ struct PeriodRecord {
   int64_t min;
   int64_t max;
   std::time_t began;  // tickstat's own clock when it began, or 0 when the input is not live
+  // The machine's when it began; none are known when the input is not live.
+  ClockSettings settings;
 };
 
 // A step that set the clock rather than measured time: below zero, or over a second.
@@ -43,11 +49,20 @@ struct ClockEvent {
   int64_t at;  // clock time when it was read
 };
 
+// The timer interval changed, or time synchronisation started or stopped.
+struct SettingsChange {
+  ClockSettings before;
+  ClockSettings after;
+  int64_t at;        // clock time when it was read
+  std::time_t when;  // tickstat's own clock then
+};
+
 // One output of tickstat; each function may be null where the output has no use for it.
 struct Output {
   void (*take_second)(const SecondRecord& second);
   void (*take_period)(const PeriodRecord& period);
   void (*take_event)(const ClockEvent& event);
+  void (*take_change)(const SettingsChange& change);
 };
 
 // The outputs of a run, in the order they are handed each record.

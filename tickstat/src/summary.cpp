@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cmath>
 
+#include "settings.h"
 #include "step_line.h"
 
 namespace {
@@ -90,6 +91,14 @@ void print_periods(FILE* out, const Tally& tally) {
   }
 }
 
+// The machine's clock settings when the run began and when it ended, where they are known.
+void print_settings(FILE* out, const Tally& tally) {
+  char start[192], end[192];
+  if (*describe_settings(tally.settings_at_start, true, start) == '\0') return;
+  std::fprintf(out, "clock settings at the start: %s\nclock settings at the end:   %s\n", start,
+               describe_settings(tally.settings, true, end));
+}
+
 }  // namespace
 
 void print_summary(const Tally& tally, FILE* out) {
@@ -99,6 +108,7 @@ void print_summary(const Tally& tally, FILE* out) {
                " forward jump%s over 1 s\n",
                tally.steps, plural(tally.steps), format_seconds(tally.elapsed, covered),
                tally.backward, tally.jumps, plural(tally.jumps));
+  print_settings(out, tally);
   if (tally.periods > 0) print_periods(out, tally);
   print_size_rows(out, tally);
   print_percentiles(out, tally);

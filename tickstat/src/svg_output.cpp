@@ -27,9 +27,12 @@ struct Bucket {
   int64_t max;
   uint64_t backward;
   uint64_t jumps;
+  int64_t timer;  // the timer interval at its start, 0 where not known
   bool has_typical;
   PeriodRecord period;  // the first period other than the first to begin in it; number 0: none
   uint64_t periods;     // how many periods other than the first begin in it
+  bool sync_started;    // time synchronisation started in it
+  bool sync_stopped;
 };
 
 FILE* svg;
@@ -37,6 +40,7 @@ char began_text[48];  // ", run began 2026-12-07 14:03", or "" when the run is n
 Bucket buckets[kBuckets];
 int64_t used;
 int64_t width = 1;  // seconds per bucket
+int last_sync;      // whether the last second's clock was synchronised: 1, 0, or -1 unknown
 
 Bucket merged(const Bucket& a, const Bucket& b) {
   Bucket m = a;
@@ -52,6 +56,9 @@ Bucket merged(const Bucket& a, const Bucket& b) {
   m.jumps += b.jumps;
   if (m.period.number == 0) m.period = b.period;
   m.periods += b.periods;
+  if (m.timer == 0) m.timer = b.timer;
+  m.sync_started = a.sync_started || b.sync_started;
+  m.sync_stopped = a.sync_stopped || b.sync_stopped;
   return m;
 }
 
@@ -62,15 +69,36 @@ void halve() {
   width *= 2;
 }
 
+// Whether time synchronisation adjusts the clock (Windows' time adjustment, or the
+// kernel's synchronised state): 1, 0, or -1 where neither is known.
+int sync_state(const ClockSettings& settings) {
+  if (settings.has_adjustment) return settings.adjusting ? 1 : 0;
+  if (settings.has_sync) return settings.synchronised ? 1 : 0;
+  return -1;
+}
+
 void take_second(const SecondRecord& s) {
   int64_t index = (s.number - 1) / width;
   if (index >= kBuckets) {
     halve();
     index = (s.number - 1) / width;
   }
-  const Bucket b = {s.start,       s.end, s.typical,  s.typical_count,
-                    s.min,         s.max, s.backward, s.jumps,
-                    s.has_typical, {},    0};
+  const int sync = sync_state(s.settings);
+  const Bucket b = {s.start,
+                    s.end,
+                    s.typical,
+                    s.typical_count,
+                    s.min,
+                    s.max,
+                    s.backward,
+                    s.jumps,
+                    s.settings.has_timer ? s.settings.timer : 0,
+                    s.has_typical,
+                    {},
+                    0,
+                    last_sync == 0 && sync == 1,
+                    last_sync == 1 && sync == 0};
+  if (sync >= 0) last_sync = sync;
   if (index < used) {
     buckets[index] = merged(buckets[index], b);
   } else {
@@ -85,7 +113,7 @@ void take_period(const PeriodRecord& period) {
   if (buckets[index].periods++ == 0) buckets[index].period = period;
 }
 
-const Output kSvg = {take_second, take_period, nullptr};
+const Output kSvg = {take_second, take_period, nullptr, nullptr};
 
 // The picture's scales: clock time across, milliseconds upwards on a log scale.
 struct Scale {
@@ -108,6 +136,8 @@ Scale scale_of_buckets() {
   for (int64_t i = 0; i < used; i++) {
     if (buckets[i].min < low) low = buckets[i].min;
     if (buckets[i].max > high) high = buckets[i].max;
+    if (buckets[i].timer != 0) low = std::min(low, buckets[i].timer);
+    high = std::max(high, buckets[i].timer);
   }
   Scale scale = {used > 0 ? buckets[used - 1].end : 1, 0, 0};
   if (scale.total <= 0) scale.total = 1;
@@ -279,6 +309,58 @@ void draw_legend() {
 // The rows of the size chart, which the picture's height fits.
 uint32_t size_rows(const Tally& tally) { return std::min<uint32_t>(tally.sizes.used_count, kBars); }
 
+// The timer interval as a line of its own on the steps' scale; false when it is not known.
+bool draw_timer(const Scale& scale) {
+  const char* move = "M";
+  for (int64_t i = 0; i < used; i++) {
+    if (buckets[i].timer == 0) continue;
+    if (*move == 'M') {
+      std::fputs(
+          "<path fill=\"none\" stroke=\"#756bb1\" stroke-width=\"2\" stroke-dasharray=\"6 3\" d=\"",
+          svg);
+    }
+    std::fprintf(svg, "%s%.1f %.1f H%.1f", move, x_at(scale, buckets[i].start),
+                 y_at(scale, buckets[i].timer), x_at(scale, buckets[i].end));
+    move = "L";
+  }
+  if (*move == 'L') std::fputs("\"/>\n", svg);
+  return *move == 'L';
+}
+
+// Time synchronisation starting (filled) and stopping (hollow) as diamonds on the time
+// axis; false when it did neither.
+bool draw_sync_changes(const Scale& scale) {
+  bool any = false;
+  for (int64_t i = 0; i < used; i++) {
+    const Bucket& b = buckets[i];
+    if (!b.sync_started && !b.sync_stopped) continue;
+    std::fprintf(svg,
+                 "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"%s\" stroke=\"#54278f\"/>\n",
+                 x_at(scale, b.start), kBottom - 5, b.sync_started ? "#54278f" : "white");
+    any = true;
+  }
+  return any;
+}
+
+// The settings drawn, and their legend on a row of its own under the other.
+void draw_settings(const Scale& scale) {
+  const double y = kBottom + 74;
+  if (draw_timer(scale)) {
+    std::fprintf(svg,
+                 "<path d=\"M%.1f %.1f h14\" stroke=\"#756bb1\" stroke-width=\"2\" "
+                 "stroke-dasharray=\"6 3\"/><text x=\"%.1f\" y=\"%.1f\">timer interval</text>\n",
+                 kLeft, y + 5, kLeft + 20, y + 10);
+  }
+  if (draw_sync_changes(scale)) {
+    std::fprintf(svg,
+                 "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"#54278f\"/>"
+                 "<text x=\"%.1f\" y=\"%.1f\">synchronisation started</text>\n"
+                 "<path d=\"M%.1f %.1f l5 5 l-5 5 l-5 -5 Z\" fill=\"white\" stroke=\"#54278f\"/>"
+                 "<text x=\"%.1f\" y=\"%.1f\">synchronisation stopped</text>\n",
+                 kLeft + 205, y, kLeft + 220, y + 10, kLeft + 375, y, kLeft + 390, y + 10);
+  }
+}
+
 void draw_sizes(const Tally& tally) {
   sort_by_count(tally.sizes);
   const uint32_t rows = size_rows(tally);
@@ -311,6 +393,7 @@ const Output* start_svg_output(FILE* file, const std::tm* began) {
   }
   used = 0;
   width = 1;
+  last_sync = -1;
   return &kSvg;
 }
 
@@ -332,6 +415,7 @@ bool finish_svg_output(const Tally& tally) {
   draw_periods(scale, tally.longest);
   draw_time_axis(scale);
   draw_events(scale);
+  draw_settings(scale);
   draw_legend();
   draw_sizes(tally);
   std::fputs("</svg>\n", svg);

@@ -1,5 +1,6 @@
 #include "tally.h"
 
+#include "settings.h"
 #include "step_line.h"
 
 namespace {
@@ -26,6 +27,17 @@ void hand_out(const Outputs& outputs, void (*Output::*take)(const Record&), cons
   }
 }
 
+// Hands a change of the settings to the outputs, at the clock time it was read.
+void take_settings(Tally* tally) {
+  ClockSettings now = {};
+  tally->read_settings(&now);
+  if (settings_changed(tally->settings, now)) {
+    const SettingsChange change = {tally->settings, now, tally->elapsed, tally->second_began};
+    hand_out(*tally->outputs, &Output::take_change, change);
+  }
+  tally->settings = now;
+}
+
 void start_second(Tally* tally, int64_t number) {
   tally->second = number;
   tally->second_start = tally->elapsed;
@@ -36,6 +48,7 @@ void start_second(Tally* tally, int64_t number) {
   tally->second_backward = 0;
   tally->second_jumps = 0;
   tally->second_began = tally->live ? std::time(nullptr) : 0;
+  if (tally->read_settings != nullptr) take_settings(tally);
 }
 
 void end_period(Tally* tally) {
@@ -49,7 +62,8 @@ void end_period(Tally* tally) {
                                open.typical != nullptr ? open.typical->period : 0,
                                open.min,
                                open.max,
-                               open.began};
+                               open.began,
+                               open.settings};
   hand_out(*tally->outputs, &Output::take_period, period);
   keep_if_long(&tally->longest, period);
   tally->periods++;
@@ -66,8 +80,8 @@ void place_second(Tally* tally, const SizeCount* typical) {
     open.steps = 0;
   }
   if (open.steps > 0) return;
-  open = OpenPeriod{open.number + 1, tally->second_start, 0,       0,
-                    INT64_MAX,       INT64_MIN,           nullptr, tally->second_began};
+  open = OpenPeriod{open.number + 1,     tally->second_start, 0, 0, INT64_MAX, INT64_MIN, nullptr,
+                    tally->second_began, tally->settings};
 }
 
 SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool partial) {
@@ -84,7 +98,8 @@ SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool pa
                       tally.second_jumps,
                       partial,
                       tally.period.number,
-                      tally.period.start};
+                      tally.period.start,
+                      tally.settings};
 }
 
 void close_second(Tally* tally, bool partial) {
@@ -129,6 +144,13 @@ Tally* start_tally(const Outputs* outputs, bool live) {
                                                 size_in_period, kSizeSlots, used_before});
   start_second(&the_tally, 1);
   return &the_tally;
+}
+
+void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* settings)) {
+  tally->read_settings = read;
+  if (read == nullptr) return;
+  read(&tally->settings);
+  tally->settings_at_start = tally->settings;
 }
 
 void take_step(Tally* tally, int64_t units) {

@@ -23,6 +23,7 @@ struct OpenPeriod {
   int64_t max;
   const SizeCount* typical;  // its most frequent size so far, or null
   std::time_t began;
+  ClockSettings settings;  // the machine's when it began
 };
 
 struct Tally {
@@ -48,10 +49,17 @@ struct Tally {
   LongestPeriods longest;
   const Outputs* outputs;
   bool live;  // the input is a pipe or a terminal, read as it is written
+  void (*read_settings)(ClockSettings* settings);  // null when none are read
+  ClockSettings settings_at_start;
+  ClockSettings settings;  // the last reading
 };
 
 // The one tally of this run, emptied; live says whether to read tickstat's own clock.
 Tally* start_tally(const Outputs* outputs, bool live);
+
+// Reads the machine's clock settings through read now and at the start of each second
+// of clock time, handing each change to the outputs.
+void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* settings));
 
 // Counts one step; closes the second it completes, and hands a step that sets the
 // clock (backwards, or forward by over a second) to the outputs at once.

@@ -162,6 +162,8 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
                  "with %s.\n",
                  streams.end_of_typed_input);
   }
+  // The settings of the machine reading a recording say nothing about the recording.
+  if (streams.live_input) read_settings_each_second(tally, streams.read_settings);
   read_steps(streams, tally);
   close_tally(tally);
   const bool written = finish_outputs(options, *tally, streams.err);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "clock_settings.h"
+
 // Where tickstat reads and writes, and what kind of streams they are.
 struct Streams {
   FILE* in;
@@ -20,6 +22,9 @@ struct Streams {
   int (*columns)(FILE* out);
   // The local date and time now; null when not known.
   void (*local_time)(std::tm* now);
+  // Reads the machine's clock settings, asked at each second of clock time while the
+  // input is live; null reads none.
+  void (*read_settings)(ClockSettings* settings);
 };
 
 // Reads in to its end, printing a line per period of clock time and then a summary

@@ -6,6 +6,7 @@ usage: pipeline.py CASE --tickgauge PATH --tickstat PATH [--runner WRAPPER]
 import argparse
 import atexit
 import csv
+import ctypes
 import fcntl
 import os
 import pty
@@ -45,8 +46,38 @@ def check_summary(output, steps):
         raise Failure(f"no percentiles in {text[-800:]!r}")
 
 
+def kernel_synchronised():
+    """Whether the kernel says its clock is synchronised, read as tickstat reads it:
+    adjtimex with modes 0."""
+    class Timex(ctypes.Structure):
+        _fields_ = [("modes", ctypes.c_uint), ("offset", ctypes.c_long), ("freq", ctypes.c_long),
+                    ("maxerror", ctypes.c_long), ("esterror", ctypes.c_long), ("status", ctypes.c_int),
+                    ("rest", ctypes.c_char * 256)]  # room for the fields not read here
+    state = Timex()
+    result = ctypes.CDLL(None).adjtimex(ctypes.byref(state))
+    return result not in (-1, 5) and not state.status & 0x40  # TIME_ERROR, STA_UNSYNC
+
+
+def check_settings(options, output):
+    """A live pipe shows the machine's clock settings: under Wine the timer intervals it
+    reports, natively the state the kernel gives this test too."""
+    text = output.decode("ascii").replace("\r\n", "\n")
+    if options.runner:
+        found = re.search(r"^clock settings at the start: timer (\d+\.\d{4}) ms \(finest (\d+\.\d{4}) ms, "
+                          r"coarsest (\d+\.\d{4}) ms\), time adjustment ", text, re.M)
+        timer, finest, coarsest = map(float, found.groups()) if found else (0, 1, 0)
+        if not finest <= timer <= coarsest:
+            raise Failure(f"no timer intervals from finest to coarsest in {text[-800:]!r}")
+        return
+    state = "synchronised" if kernel_synchronised() else "not synchronised"
+    if not re.search(rf"^clock settings at the start: {state}, frequency [-+]?\d+\.\d{{3}} ppm, "
+                     r"estimated error \d+ us$", text, re.M):
+        raise Failure(f"not the kernel's state ({state}) in {text[-800:]!r}")
+
+
 def case_pipeline(options):
-    """tickgauge -f | head -n LINES | tickstat: every step that head passed on is counted."""
+    """tickgauge -f | head -n LINES | tickstat: every step that head passed on is counted,
+    and the machine's clock settings are shown."""
     gauge = subprocess.Popen(command(options, options.tickgauge, "-f"), stdout=subprocess.PIPE,
                              stdin=subprocess.DEVNULL)
     head = subprocess.Popen(["head", "-n", str(LINES)], stdin=gauge.stdout, stdout=subprocess.PIPE)
@@ -58,6 +89,7 @@ def case_pipeline(options):
     if stat.returncode != 0:
         raise Failure(f"tickstat ended with {stat.returncode}: {stat.stderr!r}")
     check_summary(stat.stdout, LINES - HEADER_LINES)
+    check_settings(options, stat.stdout)
 
 
 def scratch_folder():

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +25,9 @@ struct Case {
   const char* complaint;             // must stand in standard error; "" for nothing at all
   const char* csv_rows;              // with --csv, the whole file after its header; null: no --csv
   int terminal = 0;  // in-process only: in and out are a terminal this many columns wide
+  // The machine's clock settings, read in turn at each second of clock time from a
+  // live input; none: the input is a file.
+  std::vector<ClockSettings> settings = {};
 };
 
 std::string read_file(const std::string& path) {
@@ -76,6 +80,24 @@ std::string million_sizes() {
   return text;
 }
 
+std::string seconds_of(const char* line, int count) {
+  std::string text;
+  for (int i = 0; i < count; i++) text += line;
+  return text;
+}
+// Four seconds of the default timer's steps, then two of a 1 ms timer's.
+std::string timer_change() {
+  return seconds_of("15.6250 ms\n", 4 * 64) + seconds_of("1.0000 ms\n", 2 * 1000);
+}
+std::string two_seconds() { return seconds_of("1.0000 ms\n", 2 * 1000); }
+
+const ClockSettings kOneMs = {true, 10000, 5000, 156250, true, false, 0, false, false, 0, 0};
+const ClockSettings kDefault = {true, 156250, 5000, 156250, true, true, 6400, false, false, 0, 0};
+const ClockSettings kOneMsAdjusted = {true, 10000, 5000,  156250, true, true,
+                                      6400, false, false, 0,      0};
+const ClockSettings kUnsynchronised = {false, 0, 0, 0, false, false, 0, true, false, 0, 16000000};
+const ClockSettings kSynchronised = {false, 0, 0, 0, false, false, 0, true, true, -12345, 500};
+
 const char kUsageLine[] = "usage: tickgauge64 -f | tickstat [--csv FILE] [--svg FILE]\n";
 const char kTypedInputHint[] =
     "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat. End typed lines with KEYS.\n";
@@ -122,7 +144,7 @@ const Case kCases[] = {
       "        1.0000 ms            1   33.3%  #############\n"
       "        2.0000 ms"},
      "",
-     "1,2,1.0000,50.0,1.0000,2.0000,1,0,1\r\n"},
+     "1,2,1.0000,50.0,1.0000,2.0000,1,0,1,,,,,,,,\r\n"},
     {"exact_second",
      {},
      exact_second,
@@ -131,7 +153,7 @@ const Case kCases[] = {
       "\n1 step covering 1.0000000 s of clock time, 0 backward, 0 forward jumps",
       "min 1000.0000 ms, median 1000.0000 ms, 99th percentile 1000.0000 ms, max 1000.0000 ms\n"},
      "",
-     "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0\r\n"},
+     "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n"},
     {"percentiles",
      {},
      one_to_hundred,
@@ -164,7 +186,53 @@ const Case kCases[] = {
      nullptr,
      60},
     {"terminal_12", {}, windows_timer, 0, {"\r15.6250 ms\r"}, kTypedInputHint, nullptr, 12},
+    {"timer_change",
+     {},
+     timer_change,
+     0,
+     {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02, ",
+      "time adjustment off -> +6.400 ppm at 0:00:02, ",
+      "timer interval 15.6250 ms -> 1.0000 ms at 0:00:04, ",
+      ", timer 1.0000 ms, time adjustment off\n"
+      "  typical 15.6250 ms, timer 1.0000 ms: the steps are not the timer interval\n",
+      ", timer 1.0000 ms, time adjustment +6.400 ppm\n\n2256 steps covering 6.0000000 s of clock "
+      "time, 0 backward, 0 forward jumps over 1 s\n"
+      "clock settings at the start: timer 1.0000 ms (finest 0.5000 ms, coarsest 15.6250 ms), "
+      "time adjustment off\n"
+      "clock settings at the end:   timer 1.0000 ms (finest 0.5000 ms, coarsest 15.6250 ms), "
+      "time adjustment +6.400 ppm\n"},
+     "",
+     "1,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,0,,,,\r\n"
+     "2,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,0,,,,\r\n"
+     "3,64,15.6250,100.0,15.6250,15.6250,0,0,0,15.6250,0.5000,15.6250,1,6.400,,,\r\n"
+     "4,64,15.6250,100.0,15.6250,15.6250,0,0,0,15.6250,0.5000,15.6250,1,6.400,,,\r\n"
+     "5,1000,1.0000,100.0,1.0000,1.0000,0,0,0,1.0000,0.5000,15.6250,1,6.400,,,\r\n"
+     "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,1.0000,0.5000,15.6250,1,6.400,,,\r\n",
+     0,
+     {kOneMs, kOneMs, kDefault, kDefault, kOneMsAdjusted}},
+    {"synchronisation_starts",
+     {},
+     two_seconds,
+     0,
+     {"synchronisation started at 0:00:01, ",
+      ", not synchronised, frequency 0.000 ppm, estimated error 16000000 us\n\n2000 steps",
+      "clock settings at the start: not synchronised, frequency 0.000 ppm, estimated error "
+      "16000000 us\nclock settings at the end:   synchronised, frequency -12.345 ppm, estimated "
+      "error 500 us\n"},
+     "",
+     "1,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,16000000\r\n"
+     "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,1,-12.345,500\r\n",
+     0,
+     {kUnsynchronised, kSynchronised}},
 };
+
+// Hands out the running case's settings in turn, the last again once they run out.
+const std::vector<ClockSettings>* script;
+size_t script_read;
+
+void read_scripted_settings(ClockSettings* settings) {
+  *settings = (*script)[std::min(script_read++, script->size() - 1)];
+}
 
 std::string printed_in(FILE* file) {
   std::rewind(file);
@@ -209,9 +277,21 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   scripted_columns = c.terminal;
+  script = &c.settings;
+  script_read = 0;
   const bool terminal = c.terminal != 0;
-  const Streams streams = {in,      out,      err,    terminal, terminal,
-                           nullptr, terminal, "KEYS", columns,  nullptr};
+  const bool live = terminal || !c.settings.empty();
+  const Streams streams = {in,
+                           out,
+                           err,
+                           live,
+                           terminal,
+                           nullptr,
+                           terminal,
+                           "KEYS",
+                           columns,
+                           nullptr,
+                           c.settings.empty() ? nullptr : read_scripted_settings};
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams);
   std::fclose(in);
   return {status, printed_in(out), printed_in(err)};
@@ -261,8 +341,14 @@ TEST_P(Tickstat, InProcess) {
 }
 
 TEST_P(Tickstat, EndToEnd) {
-  if (GetParam().terminal != 0) GTEST_SKIP() << "on a terminal in pipeline.py's console case";
-  expect_outcome(GetParam(), run_program(GetParam(), GetParam().input()));
+  const Case& c = GetParam();
+  if (c.terminal != 0) GTEST_SKIP() << "on a terminal in pipeline.py's console case";
+  const Outcome got = run_program(c, c.input());
+  if (c.settings.empty()) return expect_outcome(c, got);
+  // From a file, the settings of the machine reading it say nothing of the recording.
+  std::remove((base_path(c) + ".csv").c_str());
+  EXPECT_EQ(got.status, c.status);
+  EXPECT_EQ(got.out.find("clock settings"), std::string::npos) << got.out;
 }
 
 std::string case_name(const testing::TestParamInfo<Case>& tested) { return tested.param.name; }

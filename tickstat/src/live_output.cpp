@@ -17,20 +17,16 @@ void clear_status() {
   status_width = 0;
 }
 
-double percent(uint64_t part, uint64_t whole) {
-  return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
-}
-
 void print_period(const PeriodRecord& period) {
   clear_status();
-  char start[32], end[32], length[32], typical[32], min[32], max[32];
+  char start[32], end[32], length[32], typical[32], share[32], min[32], max[32];
   std::fprintf(out,
                "period %" PRId64 ": %s to %s (%s), %" PRIu64
-               " steps, typical %s ms (%5.1f%%), min %s ms, max %s ms",
+               " steps, typical %s ms (%5s%%), min %s ms, max %s ms",
                period.number, format_clock(period.start, start), format_clock(period.end, end),
                format_clock(period.end - period.start, length), period.steps,
                period.has_typical ? format_ms(period.typical, typical) : "?",
-               percent(period.typical_count, period.steps), format_ms(period.min, min),
+               format_share(period.typical_count, period.steps, share), format_ms(period.min, min),
                format_ms(period.max, max));
   if (period.began != 0) {
     char began[16];

@@ -23,6 +23,7 @@ struct OpenPeriod {
   int64_t max;
   const SizeCount* typical;  // its most frequent size so far, or null
   std::time_t began;
+  uint64_t untabled_before;  // the size table's untabled count when it opened
 };
 
 struct Tally {
@@ -43,6 +44,7 @@ struct Tally {
   uint64_t second_backward;
   uint64_t second_jumps;
   std::time_t second_began;  // tickstat's own clock at its start, when the input is live
+  uint64_t second_untabled_before;  // the size table's untabled count at its start
   OpenPeriod period;
   uint64_t periods;  // periods closed
   LongestPeriods longest;
@@ -57,5 +59,6 @@ Tally* start_tally(const Outputs* outputs, bool live);
 // clock (backwards, or forward by over a second) to the outputs at once.
 void take_step(Tally* tally, int64_t units);
 
-// Closes the second being filled, if it holds a step, as partial, and the last period.
+// Closes the second being filled, if it holds a step or a clock event, as partial, and
+// the last period.
 void close_tally(Tally* tally);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "tickstat.h"
 
 namespace {
@@ -190,7 +191,7 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(),
-                                  Streams{in, out, err, false, false, nullptr});
+                                  Streams{in, out, err, false, false, nullptr, open_output, same_file, empty_file, nullptr});
   std::fclose(in);
   return {status, printed_in(out), printed_in(err)};
 }

@@ -326,7 +326,9 @@ void expect_outcome(const Case& c, const Outcome& got) {
 
 // Checks that the input is left as it was, then removes the case's files.
 void remove_files(const Case& c, const std::string& input) {
-  if (input != kFolder) EXPECT_EQ(read_file(base_path(c) + ".in"), input) << "input changed";
+  if (input != kFolder) {
+    EXPECT_EQ(read_file(base_path(c) + ".in"), input) << "input changed";
+  }
   for (const char* ending : {".in", ".out", ".err", ".csv", ".svg", ".x", ".a", ".b"}) {
     std::remove((base_path(c) + ending).c_str());
   }

@@ -340,6 +340,10 @@ class Tickstat : public testing::TestWithParam<Case> {};
 
 TEST_P(Tickstat, InProcess) {
   const std::string input = GetParam().input();
+  // tools/fuzz sets this: the inputs of the cases seed the fuzzer.
+  if (const char* seeds = std::getenv("TICKSTAT_SEEDS")) {
+    std::ofstream(std::string(seeds) + "/" + GetParam().name, std::ios::binary) << input;
+  }
   expect_outcome(GetParam(), run_in_process(GetParam(), input));
   remove_files(GetParam(), input);
 }

@@ -135,12 +135,12 @@ def case_failures(options):
     files = scratch_folder()
     svg_path = os.path.join(files, "run.svg")
     with open("/dev/full", "wb") as full:
-        stat = subprocess.run([options.tickstat], input=b"1.0000 ms\n" * 10, stdout=full,
+        stat = subprocess.run(command(options, options.tickstat), input=b"1.0000 ms\n" * 10, stdout=full,
                               stderr=subprocess.PIPE, timeout=30)
     if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
         raise Failure(f"onto a full disk: status {stat.returncode}, {stat.stderr!r}")
     feed = subprocess.Popen(["yes", "--", "-1.0000 ms"], stdout=subprocess.PIPE)
-    stat = subprocess.Popen([options.tickstat, "--svg", svg_path], stdin=feed.stdout,
+    stat = subprocess.Popen(command(options, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     feed.stdout.close()
     for _ in range(3):
@@ -154,6 +154,28 @@ def case_failures(options):
     if status != 1 or b"standard output" not in stat.stderr.read():
         raise Failure(f"after its reader went, tickstat ended with {status}")
     check_picture(svg_path, ["clock time (h:mm:ss)"])
+
+
+def case_file_names(options):
+    """Files are named as typed, whatever the characters; an output that is the input,
+    or both outputs in one file, is refused before anything is emptied."""
+    folder = scratch_folder()
+    with open(os.path.join(folder, "run.txt"), "wb") as run:
+        run.write(b"1.0000 ms\r\n" * 3)
+    def tickstat(*arguments):
+        with open(os.path.join(folder, "run.txt"), "rb") as given:
+            return subprocess.run(command(options, options.tickstat, *arguments), stdin=given, cwd=folder,
+                                  capture_output=True, timeout=60)
+    named = tickstat("--csv", "Łódź.csv", "--svg", "日本.svg")
+    refused = [tickstat("--csv", "run.txt"), tickstat("--csv", "a.csv", "--svg", "./a.csv")]
+    if named.returncode != 0 or not {"Łódź.csv", "日本.svg"} <= set(os.listdir(folder)) \
+            or [stat.returncode for stat in refused] != [1, 1] \
+            or "run.txt is the input itself" not in refused[0].stderr.decode("utf-8", "replace"):
+        raise Failure(f"files {os.listdir(folder)}, status {named.returncode} {named.stderr!r}, "
+                      f"refused {[(stat.returncode, stat.stderr) for stat in refused]}")
+    with open(os.path.join(folder, "run.txt"), "rb") as run:
+        if run.read() != b"1.0000 ms\r\n" * 3:
+            raise Failure("the input was written over")
 
 
 def case_signals(options):

@@ -15,6 +15,7 @@
 
 // msvcrt's own split of the command line, in UTF-16: the words argv holds, in full.
 struct StartupInfo {
+  // cppcheck-suppress unusedStructMember ; msvcrt reads it
   int new_mode;
 };
 extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int glob,

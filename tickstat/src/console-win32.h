@@ -14,7 +14,7 @@ constexpr DWORD kCloseSliceMs = 50;
 
 // What the handler does to the process, in the program the real thing.
 struct ConsoleActions {
-  void (*end_input)();                        // ends the main thread's read, now and later
+  void (*end_input)();                       // ends the main thread's read, now and later
   bool (*files_written_within)(DWORD wait);  // true once the files are written
 };
 

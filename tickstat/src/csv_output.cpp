@@ -14,13 +14,12 @@ void write_row(const SecondRecord& second) {
   char typical[32], share[32], min[32], max[32];
   // A second of clock events alone has no steps, so no typical step, min or max.
   const bool has_steps = second.steps > 0;
-  std::fprintf(csv, "%" PRId64 ",%" PRIu64 ",%s,%s,%s,%s,%" PRIu64 ",%" PRIu64 ",%d\r\n",
-               second.number, second.steps,
-               second.has_typical ? format_ms(second.typical, typical) : "",
-               second.has_typical ? format_share(second.typical_count, second.steps, share) : "",
-               has_steps ? format_ms(second.min, min) : "",
-               has_steps ? format_ms(second.max, max) : "", second.backward,
-               second.jumps, second.partial ? 1 : 0);
+  std::fprintf(
+      csv, "%" PRId64 ",%" PRIu64 ",%s,%s,%s,%s,%" PRIu64 ",%" PRIu64 ",%d\r\n", second.number,
+      second.steps, second.has_typical ? format_ms(second.typical, typical) : "",
+      second.has_typical ? format_share(second.typical_count, second.steps, share) : "",
+      has_steps ? format_ms(second.min, min) : "", has_steps ? format_ms(second.max, max) : "",
+      second.backward, second.jumps, second.partial ? 1 : 0);
   // Each row whole on disk at once: a second Ctrl+C ends tickstat where it stands.
   std::fflush(csv);
 }

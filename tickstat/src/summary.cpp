@@ -33,8 +33,8 @@ void print_size_rows(FILE* out, const Tally& tally) {
   for (uint32_t i = 0; i < rows; i++) {
     const SizeCount& entry = entry_at(tally.sizes, i);
     shown += entry.count;
-    std::fprintf(out, "%14s ms %12" PRIu64 " %6s%%  %s\n", format_ms(entry.size, size),
-                 entry.count, format_share(entry.count, tally.steps, percent),
+    std::fprintf(out, "%14s ms %12" PRIu64 " %6s%%  %s\n", format_ms(entry.size, size), entry.count,
+                 format_share(entry.count, tally.steps, percent),
                  bar(share(entry.count, tally.steps)));
   }
   if (shown < tally.steps) {

@@ -47,9 +47,8 @@ const SizeCount* known(const SizeCount* typical, uint64_t count, uint64_t untabl
 
 void end_period(Tally* tally) {
   const OpenPeriod& open = tally->period;
-  const SizeCount* typical =
-      known(open.typical, open.typical != nullptr ? open.typical->period : 0,
-            tally->sizes.untabled - open.untabled_before);
+  const SizeCount* typical = known(open.typical, open.typical != nullptr ? open.typical->period : 0,
+                                   tally->sizes.untabled - open.untabled_before);
   const PeriodRecord period = {open.number,
                                open.start,
                                open.end,
@@ -76,9 +75,9 @@ void place_second(Tally* tally, const SizeCount* typical) {
     open.steps = 0;
   }
   if (open.steps > 0 || tally->second_steps == 0) return;
-  open = OpenPeriod{open.number + 1, tally->second_start, 0,
-                    0,               INT64_MAX,           INT64_MIN,
-                    nullptr,         tally->second_began, tally->second_untabled_before};
+  open = OpenPeriod{
+      open.number + 1,     tally->second_start,          0, 0, INT64_MAX, INT64_MIN, nullptr,
+      tally->second_began, tally->second_untabled_before};
 }
 
 SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool partial) {

@@ -43,7 +43,7 @@ struct Tally {
   int64_t second_max;
   uint64_t second_backward;
   uint64_t second_jumps;
-  std::time_t second_began;  // tickstat's own clock at its start, when the input is live
+  std::time_t second_began;         // tickstat's own clock at its start, when the input is live
   uint64_t second_untabled_before;  // the size table's untabled count at its start
   OpenPeriod period;
   uint64_t periods;  // periods closed

@@ -111,8 +111,9 @@ bool read_options(int argc, const char* const argv[], Options* options) {
     const char* file = i + 1 < argc ? argv[i + 1] : nullptr;
     if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
       options->help = true;
-    } else if (file != nullptr && (take_output_option(word, "--csv", file, &options->csv, &twice) ||
-                                   take_output_option(word, "--svg", file, &options->svg, &twice))) {
+    } else if (file != nullptr &&
+               (take_output_option(word, "--csv", file, &options->csv, &twice) ||
+                take_output_option(word, "--svg", file, &options->svg, &twice))) {
       i++;
     } else {
       return false;

@@ -21,9 +21,10 @@ struct Case {
   // cppcheck-suppress unusedStructMember ; called through GetParam()
   std::string (*input)();
   int status;
-  std::vector<std::string> printed;  // each must stand in standard output or, with --svg, the picture
-  const char* complaint;             // must stand in standard error; "" for nothing at all
-  const char* csv_rows;              // with --csv, the whole file after its header; null: no --csv
+  std::vector<std::string>
+      printed;            // each must stand in standard output or, with --svg, the picture
+  const char* complaint;  // must stand in standard error; "" for nothing at all
+  const char* csv_rows;   // with --csv, the whole file after its header; null: no --csv
 };
 
 std::string read_file(const std::string& path) {
@@ -77,7 +78,9 @@ std::string sixteen_sizes() {
 std::string whole_milliseconds() {
   return repeated((repeated("15.0000 ms\n", 67) + repeated("16.0000 ms\n", 63)).c_str(), 5);
 }
-std::string just_over_tenth() { return repeated("10.0000 ms\n", 100) + repeated("11.0500 ms\n", 91); }
+std::string just_over_tenth() {
+  return repeated("10.0000 ms\n", 100) + repeated("11.0500 ms\n", 91);
+}
 std::string one_hundredth_apart() {
   return repeated("0.0500 ms\n", 20000) + repeated("0.0600 ms\n", 16667);
 }
@@ -204,11 +207,35 @@ const Case kCases[] = {
      "",
      "1,65,,,1.0000,15.6250,65535,0,0\r\n"},
     {"odd_count", {}, odd_count, 0, {"median 2.0000 ms, 99th percentile 3.0000 ms"}, "", nullptr},
-    {"two_thirds", {}, two_thirds, 0, {"typical 1.0000 ms ( 66.7%)"}, "", "1,3,1.0000,66.7,1.0000,2.0000,0,0,1\r\n"},
+    {"two_thirds",
+     {},
+     two_thirds,
+     0,
+     {"typical 1.0000 ms ( 66.7%)"},
+     "",
+     "1,3,1.0000,66.7,1.0000,2.0000,0,0,1\r\n"},
     {"sixteenth", {}, sixteen_sizes, 0, {"typical 1.0000 ms (  6.3%)"}, "", nullptr},
-    {"whole_milliseconds", {}, whole_milliseconds, 0, {"period 1: 0:00:00 to 0:00:10 (0:00:10)"}, "", nullptr},
-    {"just_over_tenth", {}, just_over_tenth, 0, {"period 1: 0:00:00 to 0:00:01 (0:00:01)"}, "", nullptr},
-    {"one_hundredth_apart", {}, one_hundredth_apart, 0, {"period 1: 0:00:00 to 0:00:02 ("}, "", nullptr},
+    {"whole_milliseconds",
+     {},
+     whole_milliseconds,
+     0,
+     {"period 1: 0:00:00 to 0:00:10 (0:00:10)"},
+     "",
+     nullptr},
+    {"just_over_tenth",
+     {},
+     just_over_tenth,
+     0,
+     {"period 1: 0:00:00 to 0:00:01 (0:00:01)"},
+     "",
+     nullptr},
+    {"one_hundredth_apart",
+     {},
+     one_hundredth_apart,
+     0,
+     {"period 1: 0:00:00 to 0:00:02 ("},
+     "",
+     nullptr},
     {"twelve_equal_periods",
      {},
      twelve_equal_periods,
@@ -287,8 +314,8 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  const Streams streams = {in,          out,       err,        false, false, nullptr,
-                           open_output, same_file, empty_file, nullptr};
+  const Streams streams = {in,      out,         err,       false,      false,
+                           nullptr, open_output, same_file, empty_file, nullptr};
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams);
   std::fclose(in);
   return {status, printed_in(out), printed_in(err)};

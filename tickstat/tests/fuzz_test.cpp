@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* argv[] = {program, csv_option, &csv[0], svg_option, &svg[0], nullptr};
   FILE* in = std::fopen("/dev/null", "rb");
   FILE* out = std::fopen("/dev/null", "wb");
-  const Streams streams = {in,          out,       out,        true, true, read_pieces,
-                           open_output, same_file, empty_file, nullptr};
+  const Streams streams = {in,          out,         out,       true,       true,
+                           read_pieces, open_output, same_file, empty_file, nullptr};
   const int status = run_tickstat(5, argv, streams);
   std::fclose(in);
   std::fclose(out);

@@ -179,21 +179,24 @@ def case_file_names(options):
 
 
 def case_signals(options):
-    """SIGTERM and SIGHUP end the input: the files, the summary and status 0. A second
-    signal ends a tickstat that is still busy at once."""
+    """SIGTERM and SIGHUP end the input: the files, the summary where standard output
+    still takes it (a closed terminal does not) and status 0. A second signal ends a
+    tickstat that is still busy at once."""
     files = scratch_folder()
     csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
-    for signal_number in (signal.SIGTERM, signal.SIGHUP):
-        stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path],
-                                stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        stat.stdin.write(b"500.0000 ms\n" * 5)
-        stat.stdin.flush()
-        time.sleep(0.5)
-        stat.send_signal(signal_number)
-        output, _ = stat.communicate(timeout=30)
+    for signal_number, output_path in ((signal.SIGTERM, None), (signal.SIGHUP, "/dev/full")):
+        with open(output_path or os.devnull, "wb") as gone:
+            stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=subprocess.PIPE,
+                                    stdout=gone if output_path else subprocess.PIPE)
+            stat.stdin.write(b"500.0000 ms\n" * 5)
+            stat.stdin.flush()
+            time.sleep(0.5)
+            stat.send_signal(signal_number)
+            output, _ = stat.communicate(timeout=30)
         if stat.returncode != 0 or len(rows_of(csv_path)) != 3:
             raise Failure(f"after {signal_number!r}: status {stat.returncode}, rows {rows_of(csv_path)}")
-        check_summary(output, 5)
+        if output_path is None:
+            check_summary(output, 5)
         check_picture(svg_path, ["clock time (h:mm:ss)"])
     # Nobody reads its output, so it waits to write its lines when the signals come.
     busy = subprocess.Popen([options.tickstat], stdin=subprocess.PIPE, stdout=subprocess.PIPE)

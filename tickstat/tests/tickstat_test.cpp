@@ -87,6 +87,13 @@ std::string one_hundredth_apart() {
 std::string twelve_equal_periods() {
   return repeated((repeated("1.0000 ms\n", 1000) + repeated("10.0000 ms\n", 100)).c_str(), 6);
 }
+// 514 seconds, so that the picture's buckets take two each: a second of 1 ms steps,
+// then one of as many 1.5 ms steps, a tie that the earlier one wins.
+std::string tied_seconds() {
+  const std::string one = repeated("1.0000 ms\n", 500) + repeated("2.0000 ms\n", 250);
+  const std::string other = repeated("1.5000 ms\n", 500) + repeated("1.0000 ms\n", 250);
+  return repeated((one + other).c_str(), 257);
+}
 // The size table filled by clock events, then a second of 64 steps it has no room for.
 std::string typical_unknown() {
   std::string text = "1.0000 ms\n";
@@ -241,6 +248,13 @@ const Case kCases[] = {
      twelve_equal_periods,
      0,
      {"  0:00:09      0:00:01     10.0000 ms  100.0%\n(2 shorter periods not shown)"},
+     "",
+     nullptr},
+    {"tied_seconds",
+     {"--svg", "@.svg"},
+     tied_seconds,
+     0,
+     {"stroke-width=\"2\" d=\"M90.0 330.0 H93.3L93.3 330.0 H96.5"},
      "",
      nullptr},
     {"percentiles",

@@ -12,16 +12,15 @@ FILE* csv;
 // Rows end in CR LF and hold only numbers, so no field needs quotes; the numbers are
 // written from integers, so the decimal point is a full stop in any locale.
 void write_row(const SecondRecord& second) {
-  char typical[32], share[32] = "", min[32], max[32];
-  if (second.has_typical) {
-    // The share in tenths of a per cent, rounded, from integers.
-    const uint64_t tenths = (second.typical_count * 2000 / second.steps + 1) / 2;
-    std::snprintf(share, sizeof share, "%" PRIu64 ".%" PRIu64, tenths / 10, tenths % 10);
-  }
+  char typical[32], share[32], min[32], max[32];
+  // A second of clock events alone has no steps, so no typical step, min or max.
+  const bool has_steps = second.steps > 0;
   std::fprintf(csv, "%" PRId64 ",%" PRIu64 ",%s,%s,%s,%s,%" PRIu64 ",%" PRIu64 ",%d", second.number,
-               second.steps, second.has_typical ? format_ms(second.typical, typical) : "", share,
-               format_ms(second.min, min), format_ms(second.max, max), second.backward,
-               second.jumps, second.partial ? 1 : 0);
+               second.steps, second.has_typical ? format_ms(second.typical, typical) : "",
+               second.has_typical ? format_share(second.typical_count, second.steps, share) : "",
+               has_steps ? format_ms(second.min, min) : "",
+               has_steps ? format_ms(second.max, max) : "", second.backward, second.jumps,
+               second.partial ? 1 : 0);
   write_settings_fields(csv, second.settings);
   std::fputs("\r\n", csv);
   // Each row whole on disk at once: a second Ctrl+C ends tickstat where it stands.

@@ -29,10 +29,6 @@ void clear_status() {
   status_width = 0;
 }
 
-double percent(uint64_t part, uint64_t whole) {
-  return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
-}
-
 // Ends the period line with the settings when it began, and says on a line of its own
 // when its typical step is not the timer interval then: that is the finding.
 void print_period_settings(const PeriodRecord& period) {
@@ -48,14 +44,14 @@ void print_period_settings(const PeriodRecord& period) {
 
 void print_period(const PeriodRecord& period) {
   clear_status();
-  char start[32], end[32], length[32], typical[32], min[32], max[32];
+  char start[32], end[32], length[32], typical[32], share[32], min[32], max[32];
   std::fprintf(out,
                "period %" PRId64 ": %s to %s (%s), %" PRIu64
-               " step%s, typical %s ms (%5.1f%%), min %s ms, max %s ms",
+               " step%s, typical %s ms (%5s%%), min %s ms, max %s ms",
                period.number, format_clock(period.start, start), format_clock(period.end, end),
                format_clock(period.end - period.start, length), period.steps, plural(period.steps),
                period.has_typical ? format_ms(period.typical, typical) : "?",
-               percent(period.typical_count, period.steps), format_ms(period.min, min),
+               format_share(period.typical_count, period.steps, share), format_ms(period.min, min),
                format_ms(period.max, max));
   if (period.began != 0) {
     char began[16];

@@ -17,8 +17,7 @@ int shortest(const LongestPeriods& longest) {
 
 bool same_timer_step(int64_t period_step, int64_t step) {
   const int64_t difference = step > period_step ? step - period_step : period_step - step;
-  const int64_t larger = step > period_step ? step : period_step;
-  return difference <= 100 || difference * 10 <= larger;
+  return difference <= 100 || difference * 10 <= period_step;
 }
 
 void keep_if_long(LongestPeriods* longest, const PeriodRecord& period) {

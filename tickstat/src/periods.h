@@ -8,9 +8,10 @@
 // The longest periods are kept for the summary and the picture; the rest are counted.
 constexpr int kKeptPeriods = 10;
 
-// A step of period_step and one of step are the same setting of the timer: within
-// 10% or 0.01 ms of each other. That holds a 1 ms timer's 0.9765 and 0.9766 ms, or a
-// fine clock's jitter of microseconds, in one period, and splits 15.625, 1 and 0.5 ms.
+// A step of period_step and one of step are the same setting of the timer: step is within
+// 10% or 0.01 ms of period_step, the period's typical step. That holds a 1 ms timer's
+// 0.9765 and 0.9766 ms, or a fine clock's jitter of microseconds, in one period, and splits 15.625,
+// 1 and 0.5 ms.
 bool same_timer_step(int64_t period_step, int64_t step);
 
 // The longest periods of a run, in the order they began.

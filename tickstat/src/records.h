@@ -13,15 +13,16 @@ struct SecondRecord {
   int64_t start;           // clock time at its start, in 100-ns units
   int64_t end;             // clock time at its last step
   uint64_t steps;          // forward steps of a second or less
-  bool has_typical;        // false when every size in it came after the size table filled
+  bool has_typical;        // false when steps the full size table missed might outnumber it
   int64_t typical;         // the most frequent size, the smaller on a tie
   uint64_t typical_count;  // how many of its steps had that size
+  // min and max are INT64_MAX and INT64_MIN in a second of clock events alone.
   int64_t min;
   int64_t max;
   uint64_t backward;     // steps below zero read while it was filled
   uint64_t jumps;        // forward steps of over a second read while it was filled
   bool partial;          // the input ended before it was full
-  int64_t period;        // the number of the period it belongs to, from 1
+  int64_t period;        // the number of the period it belongs to, from 1; 0 if none yet
   int64_t period_start;  // clock time at that period's start
   // The machine's when it began; none are known when the input is not live.
   ClockSettings settings;

@@ -64,6 +64,13 @@ const char* format_seconds(int64_t units, char (&text)[32]) {
   return format_fixed(units, kUnitsPerSecond, 7, text);
 }
 
+const char* format_share(uint64_t part, uint64_t whole, char (&text)[32]) {
+  // From integers, so that every output rounds a share the same way: 1/16 is 6.3.
+  const uint64_t tenths = whole == 0 ? 0 : (part * 2000 / whole + 1) / 2;
+  std::snprintf(text, sizeof text, "%" PRIu64 ".%" PRIu64, tenths / 10, tenths % 10);
+  return text;
+}
+
 const char* format_clock(int64_t units, char (&text)[32]) {
   const int64_t seconds = units / kUnitsPerSecond;
   std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d", seconds / 3600,

@@ -17,6 +17,9 @@ const char* format_ms(int64_t units, char (&text)[32]);
 // Writes units as seconds with seven decimals ("12.3456789"), exactly; returns text.
 const char* format_seconds(int64_t units, char (&text)[32]);
 
+// Writes part of whole as a per cent with one decimal, rounded half up ("66.7"); returns text.
+const char* format_share(uint64_t part, uint64_t whole, char (&text)[32]);
+
 // Writes units of clock time as hours, minutes and whole seconds ("1:02:03"); returns text.
 const char* format_clock(int64_t units, char (&text)[32]);
 

@@ -30,19 +30,19 @@ void print_size_rows(FILE* out, const Tally& tally) {
   const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kTableRows);
   std::fprintf(out, "\n%17s %12s %7s\n", "step", "count", "share");
   uint64_t shown = 0;
-  char size[32];
+  char size[32], percent[32];
   for (uint32_t i = 0; i < rows; i++) {
     const SizeCount& entry = entry_at(tally.sizes, i);
     shown += entry.count;
-    std::fprintf(out, "%14s ms %12" PRIu64 " %6.1f%%  %s\n", format_ms(entry.size, size),
-                 entry.count, 100 * share(entry.count, tally.steps),
+    std::fprintf(out, "%14s ms %12" PRIu64 " %6s%%  %s\n", format_ms(entry.size, size), entry.count,
+                 format_share(entry.count, tally.steps, percent),
                  bar(share(entry.count, tally.steps)));
   }
   if (shown < tally.steps) {
     const uint64_t others = tally.sizes.used_count - rows;
-    std::fprintf(out, "%17s %12" PRIu64 " %6.1f%%  (%" PRIu64 " other size%s%s)\n", "other",
-                 tally.steps - shown, 100 * share(tally.steps - shown, tally.steps), others,
-                 plural(others), tally.sizes.untabled > 0 ? " and more" : "");
+    std::fprintf(out, "%17s %12" PRIu64 " %6s%%  (%" PRIu64 " other size%s%s)\n", "other",
+                 tally.steps - shown, format_share(tally.steps - shown, tally.steps, percent),
+                 others, plural(others), tally.sizes.untabled > 0 ? " and more" : "");
   }
 }
 
@@ -68,7 +68,8 @@ void print_percentiles(FILE* out, const Tally& tally) {
   if (tally.sizes.untabled > 0) {
     std::fprintf(out,
                  "approximate: %" PRIu64 " step%s came after the first %" PRIu32
-                 " sizes filled the table; the median and the 99th percentile leave them out\n",
+                 " sizes filled the table; the median and the 99th percentile leave them out, and\n"
+                 "seconds and periods where they might outnumber the typical step show none\n",
                  tally.sizes.untabled, plural(tally.sizes.untabled), tally.sizes.limit);
   }
 }
@@ -77,13 +78,13 @@ void print_percentiles(FILE* out, const Tally& tally) {
 void print_periods(FILE* out, const Tally& tally) {
   const LongestPeriods& longest = tally.longest;
   std::fprintf(out, "\n%9s %12s %14s %7s\n", "start", "length", "typical", "share");
-  char start[32], length[32], typical[32];
+  char start[32], length[32], typical[32], percent[32];
   for (int i = 0; i < longest.count; i++) {
     const PeriodRecord& period = longest.rows[i];
-    std::fprintf(out, "%9s %12s %11s ms %6.1f%%\n", format_clock(period.start, start),
+    std::fprintf(out, "%9s %12s %11s ms %6s%%\n", format_clock(period.start, start),
                  format_clock(period.end - period.start, length),
                  period.has_typical ? format_ms(period.typical, typical) : "?",
-                 100 * share(period.typical_count, period.steps));
+                 format_share(period.typical_count, period.steps, percent));
   }
   if (longest.left_out > 0) {
     std::fprintf(out, "(%" PRIu64 " shorter period%s not shown)\n", longest.left_out,

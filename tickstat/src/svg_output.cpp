@@ -131,14 +131,19 @@ double y_at(const Scale& scale, int64_t units) {
   return kBottom - (kBottom - kTop) * (std::log10(ms) - scale.low) / (scale.high - scale.low);
 }
 
+// A bucket of seconds that held clock events alone has no steps to draw.
+bool has_steps(const Bucket& bucket) { return bucket.min <= bucket.max; }
+
 Scale scale_of_buckets() {
-  int64_t low = INT64_MAX, high = 1;
+  int64_t low = kUnitsPerSecond, high = 1;  // steps in seconds are at most one
   for (int64_t i = 0; i < used; i++) {
+    if (!has_steps(buckets[i])) continue;
     if (buckets[i].min < low) low = buckets[i].min;
     if (buckets[i].max > high) high = buckets[i].max;
     if (buckets[i].timer != 0) low = std::min(low, buckets[i].timer);
     high = std::max(high, buckets[i].timer);
   }
+  if (low > high) low = high = 10000;  // clock events alone: a scale around 1 ms
   Scale scale = {used > 0 ? buckets[used - 1].end : 1, 0, 0};
   if (scale.total <= 0) scale.total = 1;
   scale.low =
@@ -200,15 +205,20 @@ void draw_time_axis(const Scale& scale) {
 void draw_steps(const Scale& scale) {
   if (used == 0) return;
   std::fputs("<path fill=\"#9ecae1\" fill-opacity=\"0.6\" stroke=\"none\" d=\"", svg);
+  const char* band = "M";
   for (int64_t i = 0; i < used; i++) {
-    std::fprintf(svg, "%s%.1f %.1f H%.1f", i == 0 ? "M" : "L", x_at(scale, buckets[i].start),
+    if (!has_steps(buckets[i])) continue;
+    std::fprintf(svg, "%s%.1f %.1f H%.1f", band, x_at(scale, buckets[i].start),
                  y_at(scale, buckets[i].max), x_at(scale, buckets[i].end));
+    band = "L";
   }
   for (int64_t i = used - 1; i >= 0; i--) {
+    if (!has_steps(buckets[i])) continue;
     std::fprintf(svg, "L%.1f %.1f H%.1f", x_at(scale, buckets[i].end), y_at(scale, buckets[i].min),
                  x_at(scale, buckets[i].start));
   }
-  std::fputs("Z\"/>\n<path fill=\"none\" stroke=\"#08519c\" stroke-width=\"2\" d=\"", svg);
+  if (*band == 'L') std::fputc('Z', svg);
+  std::fputs("\"/>\n<path fill=\"none\" stroke=\"#08519c\" stroke-width=\"2\" d=\"", svg);
   const char* move = "M";
   for (int64_t i = 0; i < used; i++) {
     if (!buckets[i].has_typical) continue;
@@ -366,7 +376,7 @@ void draw_sizes(const Tally& tally) {
   const uint32_t rows = size_rows(tally);
   std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\">most frequent step sizes</text>\n", kLeft,
                kBarsTop - 14);
-  char size[32];
+  char size[32], percent[32];
   for (uint32_t i = 0; i < rows; i++) {
     const SizeCount& entry = entry_at(tally.sizes, i);
     const double share = static_cast<double>(entry.count) / static_cast<double>(tally.steps);
@@ -374,10 +384,11 @@ void draw_sizes(const Tally& tally) {
     std::fprintf(svg,
                  "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s ms</text>\n"
                  "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#3182bd\"/>\n"
-                 "<text x=\"%.1f\" y=\"%.1f\">%" PRIu64 " (%.1f%%)</text>\n",
+                 "<text x=\"%.1f\" y=\"%.1f\">%" PRIu64 " (%s%%)</text>\n",
                  kBarsLeft - 8, y + 13, format_ms(entry.size, size), kBarsLeft, y,
                  kBarsWidth * share < 1 ? 1 : kBarsWidth * share, kBarHeight,
-                 kBarsLeft + kBarsWidth * share + 6, y + 13, entry.count, 100 * share);
+                 kBarsLeft + kBarsWidth * share + 6, y + 13, entry.count,
+                 format_share(entry.count, tally.steps, percent));
   }
 }
 

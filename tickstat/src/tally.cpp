@@ -48,18 +48,27 @@ void start_second(Tally* tally, int64_t number) {
   tally->second_backward = 0;
   tally->second_jumps = 0;
   tally->second_began = tally->live ? std::time(nullptr) : 0;
+  tally->second_untabled_before = tally->sizes.untabled;
   if (tally->read_settings != nullptr) take_settings(tally);
+}
+
+// The entry counted most often, or null when steps that found no room in the size
+// table might have outnumbered it: a wrong typical step is worse than none.
+const SizeCount* known(const SizeCount* typical, uint64_t count, uint64_t untabled) {
+  return typical != nullptr && count > untabled ? typical : nullptr;
 }
 
 void end_period(Tally* tally) {
   const OpenPeriod& open = tally->period;
+  const SizeCount* typical = known(open.typical, open.typical != nullptr ? open.typical->period : 0,
+                                   tally->sizes.untabled - open.untabled_before);
   const PeriodRecord period = {open.number,
                                open.start,
                                open.end,
                                open.steps,
-                               open.typical != nullptr,
-                               open.typical != nullptr ? open.typical->size : 0,
-                               open.typical != nullptr ? open.typical->period : 0,
+                               typical != nullptr,
+                               typical != nullptr ? typical->size : 0,
+                               typical != nullptr ? typical->period : 0,
                                open.min,
                                open.max,
                                open.began,
@@ -71,7 +80,7 @@ void end_period(Tally* tally) {
 }
 
 // Ends the open period when this second's typical step is another timer setting,
-// then opens one if none is open.
+// then opens one if none is open; a second of clock events alone opens none.
 void place_second(Tally* tally, const SizeCount* typical) {
   OpenPeriod& open = tally->period;
   if (open.steps > 0 && typical != nullptr && open.typical != nullptr &&
@@ -79,9 +88,17 @@ void place_second(Tally* tally, const SizeCount* typical) {
     end_period(tally);
     open.steps = 0;
   }
-  if (open.steps > 0) return;
-  open = OpenPeriod{open.number + 1,     tally->second_start, 0, 0, INT64_MAX, INT64_MIN, nullptr,
-                    tally->second_began, tally->settings};
+  if (open.steps > 0 || tally->second_steps == 0) return;
+  open = OpenPeriod{open.number + 1,
+                    tally->second_start,
+                    0,
+                    0,
+                    INT64_MAX,
+                    INT64_MIN,
+                    nullptr,
+                    tally->second_began,
+                    tally->second_untabled_before,
+                    tally->settings};
 }
 
 SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool partial) {
@@ -103,7 +120,9 @@ SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool pa
 }
 
 void close_second(Tally* tally, bool partial) {
-  const SizeCount* typical = most_frequent_recent(tally->sizes);
+  const SizeCount* most = most_frequent_recent(tally->sizes);
+  const SizeCount* typical = known(most, most != nullptr ? most->recent : 0,
+                                   tally->sizes.untabled - tally->second_untabled_before);
   place_second(tally, typical);
   const SecondRecord second = record_second(*tally, typical, partial);
   hand_out(*tally->outputs, &Output::take_second, second);
@@ -170,6 +189,8 @@ void take_step(Tally* tally, int64_t units) {
 }
 
 void close_tally(Tally* tally) {
-  if (tally->second_steps > 0) close_second(tally, true);
+  if (tally->second_steps > 0 || tally->second_backward > 0 || tally->second_jumps > 0) {
+    close_second(tally, true);
+  }
   if (tally->period.steps > 0) end_period(tally);
 }

@@ -23,7 +23,8 @@ struct OpenPeriod {
   int64_t max;
   const SizeCount* typical;  // its most frequent size so far, or null
   std::time_t began;
-  ClockSettings settings;  // the machine's when it began
+  uint64_t untabled_before;  // the size table's untabled count when it opened
+  ClockSettings settings;    // the machine's when it began
 };
 
 struct Tally {
@@ -43,7 +44,8 @@ struct Tally {
   int64_t second_max;
   uint64_t second_backward;
   uint64_t second_jumps;
-  std::time_t second_began;  // tickstat's own clock at its start, when the input is live
+  std::time_t second_began;         // tickstat's own clock at its start, when the input is live
+  uint64_t second_untabled_before;  // the size table's untabled count at its start
   OpenPeriod period;
   uint64_t periods;  // periods closed
   LongestPeriods longest;
@@ -65,5 +67,6 @@ void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* setting
 // clock (backwards, or forward by over a second) to the outputs at once.
 void take_step(Tally* tally, int64_t units);
 
-// Closes the second being filled, if it holds a step, as partial, and the last period.
+// Closes the second being filled, if it holds a step or a clock event, as partial, and
+// the last period.
 void close_tally(Tally* tally);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "csv_output.h"
 #include "live_output.h"
@@ -57,15 +58,23 @@ const char* take_lines(const char* p, const char* end, bool* skipping, Tally* ta
   return p;
 }
 
-// Reads every line of in; a line longer than the buffer is skipped whole.
-void read_steps(const Streams& streams, Tally* tally) {
+// Reads one buffer's worth through the seam, or with fread where there is none.
+long read_more(const Streams& streams, char* to, size_t size) {
+  if (streams.read_some != nullptr) return streams.read_some(streams.in, to, size);
+  const size_t got = std::fread(to, 1, size, streams.in);
+  if (got > 0) return static_cast<long>(got);
+  return std::ferror(streams.in) != 0 ? kReadFailed : kReadEnd;
+}
+
+// Reads every line of in; a line longer than the buffer is skipped whole. Stops early,
+// as at the end of the input, once standard output cannot be written (its reader has
+// gone). Returns how the reading ended, with *read_errno set on kReadFailed.
+long read_steps(const Streams& streams, Tally* tally, int* read_errno) {
   size_t kept = 0;
   bool skipping = false;
-  size_t got;
-  while ((got = streams.read_some != nullptr
-                    ? streams.read_some(streams.in, buffer + kept, kLineCapacity - kept)
-                    : std::fread(buffer + kept, 1, kLineCapacity - kept, streams.in)) > 0) {
-    char* end = buffer + kept + got;
+  long got;
+  while ((got = read_more(streams, buffer + kept, kLineCapacity - kept)) > 0) {
+    char* end = buffer + kept + static_cast<size_t>(got);
     *end = '\n';
     const char* rest = take_lines(buffer, end, &skipping, tally);
     kept = static_cast<size_t>(end - rest);
@@ -74,39 +83,92 @@ void read_steps(const Streams& streams, Tally* tally) {
       kept = 0;
     }
     std::memmove(buffer, rest, kept);
+    if (std::ferror(streams.out) != 0) {
+      got = kReadEnd;
+      break;
+    }
   }
-  if (kept == 0 || skipping) return;
+  if (got == kReadFailed) *read_errno = errno;
+  if (kept == 0 || skipping) return got;
   buffer[kept] = '\n';  // the last line, which had no line end of its own
   buffer[kept + 1] = '\n';
   take_lines(buffer, buffer + kept + 1, &skipping, tally);
+  return got;
 }
 
-// False on a word that is not an option, or an option without its FILE.
+// True for a word that names an output option, once; *seen keeps its first FILE.
+bool take_output_option(const char* word, const char* name, const char* file, const char** seen,
+                        bool* twice) {
+  if (std::strcmp(word, name) != 0) return false;
+  if (*seen != nullptr) *twice = true;
+  *seen = file;
+  return true;
+}
+
+// False on a word that is not an option, an option without its FILE, or one given twice.
 bool read_options(int argc, const char* const argv[], Options* options) {
+  bool twice = false;
   for (int i = 1; i < argc; i++) {
     const char* word = argv[i];
+    const char* file = i + 1 < argc ? argv[i + 1] : nullptr;
     if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
       options->help = true;
     } else if (std::strcmp(word, "--version") == 0) {
       options->version = true;
-    } else if (i + 1 < argc && std::strcmp(word, "--csv") == 0) {
-      options->csv = argv[++i];
-    } else if (i + 1 < argc && std::strcmp(word, "--svg") == 0) {
-      options->svg = argv[++i];
+    } else if (file != nullptr &&
+               (take_output_option(word, "--csv", file, &options->csv, &twice) ||
+                take_output_option(word, "--svg", file, &options->svg, &twice))) {
+      i++;
     } else {
       return false;
     }
   }
-  return true;
+  return !twice;
 }
 
-// Opens an output file before any input is read, so that a wrong path costs nothing.
-FILE* open_output(const char* path, FILE* err) {
-  FILE* file = std::fopen(path, "wb");
+// Opens an output file before any input is read, so that a wrong path costs nothing;
+// it is emptied only once it is known to be no other file of the run.
+FILE* open_output(const char* path, const Streams& streams) {
+  FILE* file = streams.open_output(path);
   if (file == nullptr) {
-    std::fprintf(err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
+    std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
   }
   return file;
+}
+
+// Why an output may not be written over, or null: it is the input, or the other output.
+bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& streams) {
+  if (csv != nullptr && svg != nullptr && streams.same_file(csv, svg)) {
+    std::fprintf(streams.err, "tickstat: --csv %s and --svg %s name one file\n", options.csv,
+                 options.svg);
+    return true;
+  }
+  for (const auto& [file, path] : {std::pair{csv, options.csv}, std::pair{svg, options.svg}}) {
+    if (file != nullptr && streams.same_file(file, streams.in)) {
+      std::fprintf(streams.err, "tickstat: %s is the input itself; it is left as it is\n", path);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Opens, checks and empties both files; false, each closed again, when one cannot be used.
+bool open_outputs(const Options& options, const Streams& streams, FILE** csv, FILE** svg) {
+  *csv = options.csv != nullptr ? open_output(options.csv, streams) : nullptr;
+  *svg = options.svg != nullptr ? open_output(options.svg, streams) : nullptr;
+  bool usable = (options.csv == nullptr || *csv != nullptr) &&
+                (options.svg == nullptr || *svg != nullptr) &&
+                !refused(options, *csv, *svg, streams);
+  for (const auto& [file, path] : {std::pair{*csv, options.csv}, std::pair{*svg, options.svg}}) {
+    if (usable && file != nullptr && !streams.empty_file(file)) {
+      std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
+      usable = false;
+    }
+  }
+  if (usable) return true;
+  if (*csv != nullptr) std::fclose(*csv);
+  if (*svg != nullptr) std::fclose(*svg);
+  return false;
 }
 
 // Ends the outputs after the last period; false when a file could not be written.
@@ -132,6 +194,12 @@ const std::tm* run_began(const Streams& streams) {
   return &began;
 }
 
+// The summary, where standard output takes it; false when it, or a line before it, did not.
+bool print_last(const Tally& tally, const Streams& streams) {
+  if (tally.steps > 0) print_summary(tally, streams.out);
+  return std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0;
+}
+
 }  // namespace
 
 int run_tickstat(int argc, char* argv[], const Streams& streams) {
@@ -144,13 +212,9 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
     std::fputs("tickstat " TICKSTAT_VERSION "\n", streams.out);
     return std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0 ? 0 : 1;
   }
-  FILE* csv = options.csv != nullptr ? open_output(options.csv, streams.err) : nullptr;
-  FILE* svg = options.svg != nullptr ? open_output(options.svg, streams.err) : nullptr;
-  if ((options.csv != nullptr && csv == nullptr) || (options.svg != nullptr && svg == nullptr)) {
-    if (csv != nullptr) std::fclose(csv);
-    if (svg != nullptr) std::fclose(svg);
-    return 1;
-  }
+  FILE* csv = nullptr;
+  FILE* svg = nullptr;
+  if (!open_outputs(options, streams, &csv, &svg)) return 1;
   Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, streams.columns)}, 1};
   if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
   if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg, run_began(streams));
@@ -164,14 +228,23 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
   }
   // The settings of the machine reading a recording say nothing about the recording.
   if (streams.live_input) read_settings_each_second(tally, streams.read_settings);
-  read_steps(streams, tally);
+  int read_errno = 0;
+  const long end = read_steps(streams, tally, &read_errno);
   close_tally(tally);
   const bool written = finish_outputs(options, *tally, streams.err);
+  if (streams.files_written != nullptr) streams.files_written();
+  if (end == kReadFailed) {
+    std::fprintf(streams.err, "tickstat: could not read all of standard input: %s\n",
+                 std::strerror(read_errno));
+  }
+  // After a signal or a closing console, standard output may well have gone with the terminal.
+  const bool printed = print_last(*tally, streams) || end == kReadStopped;
+  if (!printed) std::fputs("tickstat: could not write all of standard output\n", streams.err);
+  const bool failed = !written || !printed || end == kReadFailed;
   if (tally->steps == 0) {
     std::fputs("tickstat: the input held no step line (lines like \"15.6250 ms\" from tickgauge)\n",
                streams.err);
-    return 2;
+    return failed ? 1 : 2;
   }
-  print_summary(*tally, streams.out);
-  return written ? 0 : 1;
+  return failed ? 1 : 0;
 }

@@ -90,6 +90,8 @@ def case_pipeline(options):
         raise Failure(f"tickstat ended with {stat.returncode}: {stat.stderr!r}")
     check_summary(stat.stdout, LINES - HEADER_LINES)
     check_settings(options, stat.stdout)
+    if not re.search(rb"^period 1: .*, began \d\d:\d\d:\d\d(,|\r?$)", stat.stdout, re.M):
+        raise Failure(f"a live pipe's period line without its time of day: {stat.stdout[:300]!r}")
 
 
 def scratch_folder():
@@ -182,6 +184,116 @@ def case_interrupt(options):
     check_summary(output, int(steps.group(1)))
 
 
+def case_failures(options):
+    """Standard output on a full disk, or a pipe whose reader has gone, is status 1 with
+    a word on standard error, and the picture is still finished."""
+    files = scratch_folder()
+    svg_path = os.path.join(files, "run.svg")
+    with open("/dev/full", "wb") as full:
+        stat = subprocess.run(command(options, options.tickstat), input=b"1.0000 ms\n" * 10, stdout=full,
+                              stderr=subprocess.PIPE, timeout=30)
+    if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
+        raise Failure(f"onto a full disk: status {stat.returncode}, {stat.stderr!r}")
+    feed = subprocess.Popen(["yes", "--", "-1.0000 ms"], stdout=subprocess.PIPE)
+    stat = subprocess.Popen(command(options, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    feed.stdout.close()
+    for _ in range(3):
+        stat.stdout.readline()
+    stat.stdout.close()  # as head -n 3 does
+    try:
+        status = stat.wait(timeout=30)
+    finally:
+        feed.kill()
+        stat.kill()
+    if status != 1 or b"standard output" not in stat.stderr.read():
+        raise Failure(f"after its reader went, tickstat ended with {status}")
+    check_picture(svg_path, ["clock time (h:mm:ss)"])
+
+
+def case_file_names(options):
+    """Files are named as typed, whatever the characters; an output that is the input,
+    or both outputs in one file, is refused before anything is emptied."""
+    folder = scratch_folder()
+    with open(os.path.join(folder, "run.txt"), "wb") as run:
+        run.write(b"1.0000 ms\r\n" * 3)
+    def tickstat(*arguments):
+        with open(os.path.join(folder, "run.txt"), "rb") as given:
+            return subprocess.run(command(options, options.tickstat, *arguments), stdin=given, cwd=folder,
+                                  capture_output=True, timeout=60)
+    named = tickstat("--csv", "Łódź.csv", "--svg", "日本.svg")
+    refused = [tickstat("--csv", "run.txt"), tickstat("--csv", "a.csv", "--svg", "./a.csv")]
+    if named.returncode != 0 or not {"Łódź.csv", "日本.svg"} <= set(os.listdir(folder)) \
+            or [stat.returncode for stat in refused] != [1, 1] \
+            or "run.txt is the input itself" not in refused[0].stderr.decode("utf-8", "replace"):
+        raise Failure(f"files {os.listdir(folder)}, status {named.returncode} {named.stderr!r}, "
+                      f"refused {[(stat.returncode, stat.stderr) for stat in refused]}")
+    with open(os.path.join(folder, "run.txt"), "rb") as run:
+        if run.read() != b"1.0000 ms\r\n" * 3:
+            raise Failure("the input was written over")
+
+
+def case_signals(options):
+    """SIGTERM and SIGHUP end the input: the files, the summary where standard output
+    still takes it (a closed terminal does not) and status 0. A second signal ends a
+    tickstat that is still busy at once."""
+    files = scratch_folder()
+    csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
+    for signal_number, output_path in ((signal.SIGTERM, None), (signal.SIGHUP, "/dev/full")):
+        with open(output_path or os.devnull, "wb") as gone:
+            stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=subprocess.PIPE,
+                                    stdout=gone if output_path else subprocess.PIPE)
+            stat.stdin.write(b"500.0000 ms\n" * 5)
+            stat.stdin.flush()
+            time.sleep(0.5)
+            stat.send_signal(signal_number)
+            output, _ = stat.communicate(timeout=30)
+        if stat.returncode != 0 or len(rows_of(csv_path)) != 3:
+            raise Failure(f"after {signal_number!r}: status {stat.returncode}, rows {rows_of(csv_path)}")
+        if output_path is None:
+            check_summary(output, 5)
+        check_picture(svg_path, ["clock time (h:mm:ss)"])
+    # Nobody reads its output, so it waits to write its lines when the signals come.
+    busy = subprocess.Popen([options.tickstat], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    busy.stdin.write(b"-1.0000 ms\n" * 3000)
+    busy.stdin.flush()
+    time.sleep(0.5)
+    busy.send_signal(signal.SIGTERM)
+    time.sleep(0.5)  # two at once would be one
+    if busy.poll() is not None:
+        raise Failure(f"one SIGTERM ended a tickstat still writing, with {busy.returncode}")
+    busy.send_signal(signal.SIGTERM)
+    try:
+        busy.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        busy.kill()
+        raise Failure("a second SIGTERM did not end tickstat")
+    if busy.returncode != -signal.SIGTERM:
+        raise Failure(f"after a second SIGTERM: status {busy.returncode}")
+
+
+def case_status_rate(options):
+    """Input much faster than the clock, on a terminal: the status line is rewritten
+    about once a second at most, not once for each second of clock time."""
+    reading, writing = os.pipe()
+    process_id, terminal = pty.fork()
+    if process_id == 0:
+        os.dup2(reading, 0)
+        os.execv(options.tickstat, [options.tickstat])
+    os.close(reading)
+    seen, started = b"", time.monotonic()
+    for _ in range(25):  # 2.5 s, 100 seconds of clock time in each tenth
+        os.write(writing, b"10.0000 ms\n" * 10000)
+        while select.select([terminal], [], [], 0.1)[0]:
+            seen += os.read(terminal, 65536)
+    os.close(writing)
+    rewrites, took = plain(seen).count(b"steps/s"), time.monotonic() - started
+    os.kill(process_id, signal.SIGKILL)
+    os.waitpid(process_id, 0)
+    if not 1 <= rewrites <= took + 2:
+        raise Failure(f"{rewrites} status lines in {took:.1f} s")
+
+
 def case_fixed_input(options):
     """The Windows build prints exactly what the native one does, line ends aside, and
     --version the version its version resource names."""
@@ -221,6 +333,7 @@ def case_three_hours(options):
     if len(rows) != 10800 or rows[5400][6] != "1" or rows[3600][2:4] != ["0.9766", "62.5"]:
         raise Failure(f"{len(rows)} rows; 5401: {rows[5400]}; 3601: {rows[3600]}")
     root = check_picture(paths["run.svg"], ["15.6250 ms", "0.9766 ms", "3:00:00"])
+    check_marks(paths["run.svg"])
     # Periods 2 and 3 twice: their boundaries and their labels.
     titles = sorted(title.text.split(" (")[0] for title in root.iter(SVG + "title"))
     if titles != sorted(["1 backward step between 1:29:36 and 1:30:08", "1 forward jump between 2:29:52 and 2:30:24",
@@ -234,6 +347,22 @@ def case_three_hours(options):
     title = title_of(check_picture(paths["run.svg"], ["15.6250 ms"]))
     if stat.returncode != 0 or title != "64 steps over 0:00:01 of clock time, 1 period":
         raise Failure(f"status {stat.returncode}, a second's picture titled {title!r}")
+
+
+def check_marks(path):
+    """The picture's period boundaries and clock events stand at their clock times, within
+    the 32 s that a bucket of three hours spans (2.5 of the chart's 840 units over 10,800 s)."""
+    with open(path) as picture:
+        text = picture.read()
+    at = lambda seconds: 90 + 840 * seconds / 10800  # noqa: E731
+    boundaries = [float(x) for x in re.findall(r'<line x1="([\d.]+)"[^>]*stroke-dasharray', text)]
+    marks = [(float(x), colour) for x, colour in
+             re.findall(r'<path d="M([\d.]+) 331.0 l-5 9 h10 Z" fill="(#\w+)"', text)]
+    expected = [(at(5400), "#cb181d"), (at(9000), "#31a354")]
+    if len(boundaries) != 2 or any(abs(x - at(t)) > 2.5 for x, t in zip(boundaries, (3600, 7200))) \
+            or len(marks) != 2 or any(abs(x - want) > 2.5 or colour != wanted
+                                      for (x, colour), (want, wanted) in zip(marks, expected)):
+        raise Failure(f"boundaries at {boundaries}, marks {marks}")
 
 
 def on_terminal(shell, columns):

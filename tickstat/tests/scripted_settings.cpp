@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console.h"
 #include "tickstat.h"
 
 namespace {
@@ -65,16 +66,8 @@ int main(int argc, char* argv[]) {
     std::fputs("usage: tickstat_scripted SCRIPT [tickstat's options] < steps\n", stderr);
     return 1;
   }
-  const Streams streams = {stdin,
-                           stdout,
-                           stderr,
-                           true,
-                           false,
-                           nullptr,
-                           false,
-                           nullptr,
-                           nullptr,
-                           nullptr,
-                           read_scripted_settings};
+  const Streams streams = {stdin,   stdout,      stderr,    true,       false,
+                           nullptr, open_output, same_file, empty_file, nullptr,
+                           false,   nullptr,     nullptr,   nullptr,    read_scripted_settings};
   return run_tickstat(argc - 1, argv + 1, streams);
 }

@@ -11,20 +11,22 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "tickstat.h"
 
 namespace {
 
 struct Case {
   const char* name;
-  std::vector<std::string> arguments;
+  std::vector<std::string> arguments;  // a leading '@' stands for the case's own file path
   // cppcheck-suppress unusedStructMember ; called through GetParam()
   std::string (*input)();
   int status;
-  std::vector<std::string> printed;  // each must stand in standard output
-  const char* complaint;             // must stand in standard error; "" for nothing at all
-  const char* csv_rows;              // with --csv, the whole file after its header; null: no --csv
-  int terminal = 0;  // in-process only: in and out are a terminal this many columns wide
+  std::vector<std::string>
+      printed;            // each must stand in standard output or, with --svg, the picture
+  const char* complaint;  // must stand in standard error; "" for nothing at all
+  const char* csv_rows;   // with --csv, the whole file after its header; null: no --csv
+  int terminal = 0;       // in-process only: in and out are a terminal this many columns wide
   // The machine's clock settings, read in turn at each second of clock time from a
   // live input; none: the input is a file.
   std::vector<ClockSettings> settings = {};
@@ -38,6 +40,14 @@ std::string read_file(const std::string& path) {
 }
 
 std::string windows_timer() { return read_file(TICKSTAT_CASES "/windows_timer.txt"); }
+// Standard input is a folder, which opens but cannot be read.
+const char kFolder[] = "\x01folder";
+std::string folder() { return kFolder; }
+std::string repeated(const char* line, int times) {
+  std::string text;
+  for (int i = 0; i < times; i++) text += line;
+  return text;
+}
 std::string nothing() { return ""; }
 std::string usage_error() { return "\ntickgauge64 v1.5\nUnknown parameter \"-x\".\n"; }
 std::string long_line() {
@@ -60,6 +70,45 @@ std::string not_numbers() {
 }
 std::string ties_and_backward() { return "2.0000 ms\n1.0000 ms\n-5.0000 ms\n"; }
 std::string exact_second() { return "1000.0000 ms\n"; }
+std::string event_after_last_second() { return "1000.0000 ms\n-5.0000 ms\n"; }
+std::string events_alone() { return "-5.0000 ms\n-7.0000 ms\n"; }
+std::string odd_count() { return "3.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
+std::string two_thirds() { return "1.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
+std::string sixteen_sizes() {
+  std::string text;
+  for (int ms = 1; ms <= 16; ms++) text += std::to_string(ms) + ".0000 ms\n";
+  return text;
+}
+// GetSystemTime's whole milliseconds: seconds of 15 ms steps and of 16 ms steps in turn.
+std::string whole_milliseconds() {
+  return repeated((repeated("15.0000 ms\n", 67) + repeated("16.0000 ms\n", 63)).c_str(), 5);
+}
+std::string just_over_tenth() {
+  return repeated("10.0000 ms\n", 100) + repeated("11.0500 ms\n", 91);
+}
+std::string one_hundredth_apart() {
+  return repeated("0.0500 ms\n", 20000) + repeated("0.0600 ms\n", 16667);
+}
+std::string twelve_equal_periods() {
+  return repeated((repeated("1.0000 ms\n", 1000) + repeated("10.0000 ms\n", 100)).c_str(), 6);
+}
+// 514 seconds, so that the picture's buckets take two each: a second of 1 ms steps,
+// then one of as many 1.5 ms steps, a tie that the earlier one wins.
+std::string tied_seconds() {
+  const std::string one = repeated("1.0000 ms\n", 500) + repeated("2.0000 ms\n", 250);
+  const std::string other = repeated("1.5000 ms\n", 500) + repeated("1.0000 ms\n", 250);
+  return repeated((one + other).c_str(), 257);
+}
+// The size table filled by clock events, then a second of 64 steps it has no room for.
+std::string typical_unknown() {
+  std::string text = "1.0000 ms\n";
+  char line[32];
+  for (int size = 1; size < 65536; size++) {
+    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "-%d.%04d ms\n",
+                                                        size / 10000, size % 10000)));
+  }
+  return text + repeated("15.6250 ms\n", 64);
+}
 std::string one_to_hundred() {
   std::string text;
   for (int ms = 100; ms >= 1; ms--) text += std::to_string(ms) + ".0000 ms\n";
@@ -116,6 +165,23 @@ const Case kCases[] = {
      {},
      "tickstat: cannot write /nonexistent/run.svg: No such file or directory\n",
      nullptr},
+    {"full_disk",
+     {"--csv", "/dev/full"},
+     windows_timer,
+     1,
+     {"\nmin "},
+     "tickstat: could not write all of /dev/full\n",
+     nullptr},
+    {"read_error", {}, folder, 1, {}, "tickstat: could not read all of standard input: ", nullptr},
+    {"one_file_twice",
+     {"--csv", "@.x", "--svg", "@.x"},
+     windows_timer,
+     1,
+     {},
+     "name one file",
+     nullptr},
+    {"input_as_output", {"--svg", "@.in"}, windows_timer, 1, {}, "is the input itself", nullptr},
+    {"option_twice", {"--svg", "@.a", "--svg", "@.b"}, windows_timer, 1, {}, kUsageLine, nullptr},
     {"no_step_line", {}, usage_error, 2, {}, "tickstat: the input held no step line", nullptr},
     {"long_line",
      {},
@@ -154,6 +220,71 @@ const Case kCases[] = {
       "min 1000.0000 ms, median 1000.0000 ms, 99th percentile 1000.0000 ms, max 1000.0000 ms\n"},
      "",
      "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n"},
+    {"event_after_last_second",
+     {"--svg", "@.svg"},
+     event_after_last_second,
+     0,
+     {"<path d=\"M930.0 331.0 l-5 9 h10 Z\" fill=\"#cb181d\"><title>"},
+     "",
+     "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n2,0,,,,,1,0,1,,,,,,,,\r\n"},
+    {"events_alone",
+     {"--svg", "@.svg"},
+     events_alone,
+     0,
+     {"<path d=\"M90.0 331.0 l-5 9 h10 Z\" fill=\"#cb181d\"><title>", ">1 ms</text>", ">10 ms</text>"},
+     "",
+     "1,0,,,,,2,0,1,,,,,,,,\r\n"},
+    {"typical_unknown",
+     {},
+     typical_unknown,
+     0,
+     {"65 steps, typical ? ms", "approximate: 64 steps came after"},
+     "",
+     "1,65,,,1.0000,15.6250,65535,0,0,,,,,,,,\r\n"},
+    {"odd_count", {}, odd_count, 0, {"median 2.0000 ms, 99th percentile 3.0000 ms"}, "", nullptr},
+    {"two_thirds",
+     {},
+     two_thirds,
+     0,
+     {"typical 1.0000 ms ( 66.7%)"},
+     "",
+     "1,3,1.0000,66.7,1.0000,2.0000,0,0,1,,,,,,,,\r\n"},
+    {"sixteenth", {}, sixteen_sizes, 0, {"typical 1.0000 ms (  6.3%)"}, "", nullptr},
+    {"whole_milliseconds",
+     {},
+     whole_milliseconds,
+     0,
+     {"period 1: 0:00:00 to 0:00:10 (0:00:10)"},
+     "",
+     nullptr},
+    {"just_over_tenth",
+     {},
+     just_over_tenth,
+     0,
+     {"period 1: 0:00:00 to 0:00:01 (0:00:01)"},
+     "",
+     nullptr},
+    {"one_hundredth_apart",
+     {},
+     one_hundredth_apart,
+     0,
+     {"period 1: 0:00:00 to 0:00:02 ("},
+     "",
+     nullptr},
+    {"twelve_equal_periods",
+     {},
+     twelve_equal_periods,
+     0,
+     {"  0:00:09      0:00:01     10.0000 ms  100.0%\n(2 shorter periods not shown)"},
+     "",
+     nullptr},
+    {"tied_seconds",
+     {"--svg", "@.svg"},
+     tied_seconds,
+     0,
+     {"stroke-width=\"2\" d=\"M90.0 330.0 H93.3L93.3 330.0 H96.5"},
+     "",
+     nullptr},
     {"percentiles",
      {},
      one_to_hundred,
@@ -257,19 +388,27 @@ std::string base_path(const Case& c) {
 // The case's arguments, and --csv FILE where the case checks the rows.
 std::vector<std::string> arguments_of(const Case& c) {
   std::vector<std::string> words = c.arguments;
+  for (std::string& word : words) {
+    if (word[0] == '@') word = base_path(c) + word.substr(1);
+  }
   if (c.csv_rows != nullptr) words.insert(words.end(), {"--csv", base_path(c) + ".csv"});
   return words;
+}
+
+// Where standard input comes from: the case's own file of its input, or a folder.
+std::string input_path(const Case& c, const std::string& input) {
+  if (input == kFolder) return testing::TempDir();
+  std::ofstream(base_path(c) + ".in", std::ios::binary) << input;
+  return base_path(c) + ".in";
 }
 
 int scripted_columns;
 int columns(FILE*) { return scripted_columns; }
 
 Outcome run_in_process(const Case& c, const std::string& input) {
-  FILE* in = std::tmpfile();
+  FILE* in = std::fopen(input_path(c, input).c_str(), "rb");
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
-  std::fwrite(input.data(), 1, input.size(), in);
-  std::rewind(in);
   std::vector<std::string> words = {"tickstat"};
   const std::vector<std::string> arguments = arguments_of(c);
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -281,17 +420,12 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   script_read = 0;
   const bool terminal = c.terminal != 0;
   const bool live = terminal || !c.settings.empty();
-  const Streams streams = {in,
-                           out,
-                           err,
-                           live,
-                           terminal,
-                           nullptr,
-                           terminal,
-                           "KEYS",
-                           columns,
-                           nullptr,
-                           c.settings.empty() ? nullptr : read_scripted_settings};
+  const Streams streams = {
+      in,          out,       err,
+      live,        terminal,  nullptr,
+      open_output, same_file, empty_file,
+      nullptr,     terminal,  "KEYS",
+      columns,     nullptr,   c.settings.empty() ? nullptr : read_scripted_settings};
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams);
   std::fclose(in);
   return {status, printed_in(out), printed_in(err)};
@@ -299,15 +433,12 @@ Outcome run_in_process(const Case& c, const std::string& input) {
 
 Outcome run_program(const Case& c, const std::string& input) {
   const std::string base = base_path(c);
-  std::ofstream(base + ".in", std::ios::binary) << input;
   std::string command = TICKSTAT_PROGRAM;
   for (const std::string& argument : arguments_of(c)) command += " " + argument;
-  command += " < " + base + ".in > " + base + ".out 2> " + base + ".err";
+  command += " < " + input_path(c, input) + " > " + base + ".out 2> " + base + ".err";
   const int code = std::system(command.c_str());
-  Outcome outcome = {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
-                     read_file(base + ".err")};
-  for (const char* ending : {".in", ".out", ".err"}) std::remove((base + ending).c_str());
-  return outcome;
+  return {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
+          read_file(base + ".err")};
 }
 
 void expect_outcome(const Case& c, const Outcome& got) {
@@ -315,12 +446,10 @@ void expect_outcome(const Case& c, const Outcome& got) {
   if (std::string(c.name) == "windows_timer") {
     EXPECT_EQ(got.out, read_file(TICKSTAT_CASES "/windows_timer.expected"));
   }
-  for (const std::string& text : c.printed)
-    EXPECT_NE(got.out.find(text), std::string::npos) << text;
+  const std::string shown = got.out + read_file(base_path(c) + ".svg");
+  for (const std::string& text : c.printed) EXPECT_NE(shown.find(text), std::string::npos) << text;
   if (c.csv_rows != nullptr) {
-    const std::string path = base_path(c) + ".csv";
-    const std::string csv = read_file(path);
-    std::remove(path.c_str());
+    const std::string csv = read_file(base_path(c) + ".csv");
     EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.csv_rows);
   }
   if (*c.complaint == '\0') {
@@ -332,23 +461,43 @@ void expect_outcome(const Case& c, const Outcome& got) {
   EXPECT_NE(got.out.find("\nmin "), std::string::npos) << "no summary";
 }
 
+// Checks that the input is left as it was, then removes the case's files.
+void remove_files(const Case& c, const std::string& input) {
+  if (input != kFolder) {
+    EXPECT_EQ(read_file(base_path(c) + ".in"), input) << "input changed";
+  }
+  for (const char* ending : {".in", ".out", ".err", ".csv", ".svg", ".x", ".a", ".b"}) {
+    std::remove((base_path(c) + ending).c_str());
+  }
+}
+
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class Tickstat : public testing::TestWithParam<Case> {};
 
 TEST_P(Tickstat, InProcess) {
-  expect_outcome(GetParam(), run_in_process(GetParam(), GetParam().input()));
+  const std::string input = GetParam().input();
+  // tools/fuzz sets this: the inputs of the cases seed the fuzzer.
+  if (const char* seeds = std::getenv("TICKSTAT_SEEDS")) {
+    std::ofstream(std::string(seeds) + "/" + GetParam().name, std::ios::binary) << input;
+  }
+  expect_outcome(GetParam(), run_in_process(GetParam(), input));
+  remove_files(GetParam(), input);
 }
 
 TEST_P(Tickstat, EndToEnd) {
   const Case& c = GetParam();
   if (c.terminal != 0) GTEST_SKIP() << "on a terminal in pipeline.py's console case";
-  const Outcome got = run_program(c, c.input());
-  if (c.settings.empty()) return expect_outcome(c, got);
-  // From a file, the settings of the machine reading it say nothing of the recording.
-  std::remove((base_path(c) + ".csv").c_str());
-  EXPECT_EQ(got.status, c.status);
-  EXPECT_EQ(got.out.find("clock settings"), std::string::npos) << got.out;
+  const std::string input = c.input();
+  const Outcome got = run_program(c, input);
+  if (c.settings.empty()) {
+    expect_outcome(c, got);
+  } else {
+    // From a file, the settings of the machine reading it say nothing of the recording.
+    EXPECT_EQ(got.status, c.status);
+    EXPECT_EQ(got.out.find("clock settings"), std::string::npos) << got.out;
+  }
+  remove_files(c, input);
 }
 
 std::string case_name(const testing::TestParamInfo<Case>& tested) { return tested.param.name; }

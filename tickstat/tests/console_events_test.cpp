@@ -1,0 +1,49 @@
+// The console event handler's decisions, driven with fakes under Wine: Ctrl+C is kept
+// once, a closing console ends the input and waits for the files, but not for ever.
+#include <cstdio>
+#include <initializer_list>
+
+#include "console-win32.h"
+
+namespace {
+
+int ended;
+int waits;
+int written_after;  // the wait that sees the files written; 0 never
+
+void end_input() { ended++; }
+bool files_written_within(DWORD) { return ++waits == written_after; }
+
+int failures;
+
+void expect(bool holds, const char* what) {
+  if (holds) return;
+  std::printf("FAILED: %s\n", what);
+  failures++;
+}
+
+void close_event(DWORD event, int written_at) {
+  volatile LONG interrupts = 0;
+  ended = waits = 0;
+  written_after = written_at;
+  expect(answer_console_event(event, &interrupts, {end_input, files_written_within}) == TRUE,
+         "a close event is kept until the files are written");
+}
+
+}  // namespace
+
+int main() {
+  volatile LONG interrupts = 0;
+  const ConsoleActions actions = {end_input, files_written_within};
+  expect(answer_console_event(CTRL_C_EVENT, &interrupts, actions) == TRUE, "first Ctrl+C kept");
+  expect(answer_console_event(CTRL_BREAK_EVENT, &interrupts, actions) == FALSE,
+         "second Ctrl+C ends tickstat");
+  for (DWORD event : {CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT}) {
+    close_event(event, 3);
+    expect(ended == 3 && waits == 3, "the wait ends once the files are written");
+  }
+  close_event(CTRL_CLOSE_EVENT, 0);
+  expect(ended >= 1 && waits * kCloseSliceMs == kCloseWaitMs, "the wait is bounded");
+  std::printf(failures == 0 ? "passed\n" : "%d failed\n", failures);
+  return failures == 0 ? 0 : 1;
+}

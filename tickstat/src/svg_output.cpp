@@ -12,7 +12,7 @@ namespace {
 // merge and the width doubles, so a week takes the memory of a minute.
 const int64_t kBuckets = 512;
 const double kLeft = 90, kRight = 930, kTop = 50, kBottom = 330;  // the upper chart
-const double kBarsTop = 440, kBarHeight = 18, kBarsLeft = 190, kBarsWidth = 560;
+const double kBarsTop = 440, kSettingsRow = 20, kBarHeight = 18, kBarsLeft = 190, kBarsWidth = 560;
 const int kBars = 10;
 // The time labels' baseline under the axis: below the strip of the clock-event marks,
 // which reach 10 under it, by a 12-pixel font's height.
@@ -36,6 +36,7 @@ struct Bucket {
 };
 
 FILE* svg;
+double bars_top;      // the size chart's top, below one legend row or two
 char began_text[48];  // ", run began 2026-12-07 14:03", or "" when the run is not live
 Bucket buckets[kBuckets];
 int64_t used;
@@ -371,16 +372,24 @@ void draw_settings(const Scale& scale) {
   }
 }
 
+// Whether the picture draws a clock setting, whose legend takes a row of its own.
+bool settings_shown() {
+  for (int64_t i = 0; i < used; i++) {
+    if (buckets[i].timer != 0 || buckets[i].sync_started || buckets[i].sync_stopped) return true;
+  }
+  return false;
+}
+
 void draw_sizes(const Tally& tally) {
   sort_by_count(tally.sizes);
   const uint32_t rows = size_rows(tally);
   std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\">most frequent step sizes</text>\n", kLeft,
-               kBarsTop - 14);
+               bars_top - 14);
   char size[32], percent[32];
   for (uint32_t i = 0; i < rows; i++) {
     const SizeCount& entry = entry_at(tally.sizes, i);
     const double share = static_cast<double>(entry.count) / static_cast<double>(tally.steps);
-    const double y = kBarsTop + static_cast<double>(i) * (kBarHeight + 4);
+    const double y = bars_top + static_cast<double>(i) * (kBarHeight + 4);
     std::fprintf(svg,
                  "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s ms</text>\n"
                  "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#3182bd\"/>\n"
@@ -410,7 +419,8 @@ const Output* start_svg_output(FILE* file, const std::tm* began) {
 
 bool finish_svg_output(const Tally& tally) {
   const Scale scale = scale_of_buckets();
-  const double height = kBarsTop + size_rows(tally) * (kBarHeight + 4) + 20;
+  bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
+  const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;
   char total[32];
   std::fprintf(svg,
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -44,15 +44,8 @@ void print_period_settings(const PeriodRecord& period) {
 
 void print_period(const PeriodRecord& period) {
   clear_status();
-  char start[32], end[32], length[32], typical[32], share[32], min[32], max[32];
-  std::fprintf(out,
-               "period %" PRId64 ": %s to %s (%s), %" PRIu64
-               " step%s, typical %s ms (%5s%%), min %s ms, max %s ms",
-               period.number, format_clock(period.start, start), format_clock(period.end, end),
-               format_clock(period.end - period.start, length), period.steps, plural(period.steps),
-               period.has_typical ? format_ms(period.typical, typical) : "?",
-               format_share(period.typical_count, period.steps, share), format_ms(period.min, min),
-               format_ms(period.max, max));
+  char figures[256];
+  std::fputs(format_period(period, figures), out);
   if (period.began != 0) {
     char began[16];
     std::strftime(began, sizeof began, "%H:%M:%S", std::localtime(&period.began));  // NOLINT

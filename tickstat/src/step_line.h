@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "records.h"
+
 // 100-ns units in one second, the largest step that counts into a second.
 constexpr int64_t kUnitsPerSecond = 10000000;
 
@@ -25,3 +27,8 @@ const char* format_clock(int64_t units, char (&text)[32]);
 
 // "s" after any count but one, to end its noun: "1 step", "2 steps"; returns "" for one.
 const char* plural(uint64_t count);
+
+// Writes a period's figures as its line and the picture's title give them ("period 2:
+// 1:00:00 to 2:00:00 (1:00:00), 9 steps, typical 0.9766 ms ( 62.5%), min ..., max ..."); returns
+// text.
+const char* format_period(const PeriodRecord& period, char (&text)[256]);

@@ -232,17 +232,8 @@ void draw_steps(const Scale& scale) {
 
 // A period's figures as its title, which a browser shows under the pointer.
 void print_period_title(const PeriodRecord& period, uint64_t more) {
-  char start[32], end[32], length[32], typical[32], min[32], max[32];
-  std::fprintf(svg,
-               "<title>period %" PRId64 ": %s to %s (%s), %" PRIu64
-               " step%s, typical %s ms (%.1f%%), min %s ms, max %s ms",
-               period.number, format_clock(period.start, start), format_clock(period.end, end),
-               format_clock(period.end - period.start, length), period.steps, plural(period.steps),
-               period.has_typical ? format_ms(period.typical, typical) : "?",
-               period.steps == 0 ? 0.0
-                                 : 100.0 * static_cast<double>(period.typical_count) /
-                                       static_cast<double>(period.steps),
-               format_ms(period.min, min), format_ms(period.max, max));
+  char figures[256];
+  std::fprintf(svg, "<title>%s", format_period(period, figures));
   if (more > 0) std::fprintf(svg, "; %" PRIu64 " more period%s begin here", more, plural(more));
   std::fputs("</title>", svg);
 }

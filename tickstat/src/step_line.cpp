@@ -88,7 +88,7 @@ const char* format_period(const PeriodRecord& period, char (&text)[256]) {
                 period.number, format_clock(period.start, start), format_clock(period.end, end),
                 format_clock(period.end - period.start, length), period.steps, plural(period.steps),
                 period.has_typical ? format_ms(period.typical, typical) : "?",
-                format_share(period.typical_count, period.steps, share), format_ms(period.min, min),
-                format_ms(period.max, max));
+                period.has_typical ? format_share(period.typical_count, period.steps, share) : "?",
+                format_ms(period.min, min), format_ms(period.max, max));
   return text;
 }

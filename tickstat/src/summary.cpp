@@ -81,10 +81,11 @@ void print_periods(FILE* out, const Tally& tally) {
   char start[32], length[32], typical[32], percent[32];
   for (int i = 0; i < longest.count; i++) {
     const PeriodRecord& period = longest.rows[i];
-    std::fprintf(out, "%9s %12s %11s ms %6s%%\n", format_clock(period.start, start),
-                 format_clock(period.end - period.start, length),
-                 period.has_typical ? format_ms(period.typical, typical) : "?",
-                 format_share(period.typical_count, period.steps, percent));
+    std::fprintf(
+        out, "%9s %12s %11s ms %6s%%\n", format_clock(period.start, start),
+        format_clock(period.end - period.start, length),
+        period.has_typical ? format_ms(period.typical, typical) : "?",
+        period.has_typical ? format_share(period.typical_count, period.steps, percent) : "?");
   }
   if (longest.left_out > 0) {
     std::fprintf(out, "(%" PRIu64 " shorter period%s not shown)\n", longest.left_out,

@@ -137,7 +137,14 @@ void close_second(Tally* tally, bool partial) {
 void take_clock_event(Tally* tally, int64_t units) {
   // Kept out of the seconds, typical step included: not time that passed, but a
   // clock set back or forward.
-  if (tally->last != nullptr) uncount_recent(&tally->sizes, tally->last);
+  if (tally->last != nullptr) {
+    uncount_recent(&tally->sizes, tally->last);
+  } else {
+    // Its size came after the table filled: it must not hide the typical step of the
+    // second or the period as a step of theirs might.
+    tally->second_untabled_before++;
+    tally->period.untabled_before++;
+  }
   if (units < 0) {
     tally->backward++;
     tally->second_backward++;

@@ -138,7 +138,8 @@ FILE* open_output(const char* path, const Streams& streams) {
   return file;
 }
 
-// Why an output may not be written over, or null: it is the input, or the other output.
+// Whether an output may not be written over, saying why: it is the input, standard
+// output's file, or the other output.
 bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& streams) {
   if (csv != nullptr && svg != nullptr && streams.same_file(csv, svg)) {
     std::fprintf(streams.err, "tickstat: --csv %s and --svg %s name one file\n", options.csv,
@@ -148,6 +149,11 @@ bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& stream
   for (const auto& [file, path] : {std::pair{csv, options.csv}, std::pair{svg, options.svg}}) {
     if (file != nullptr && streams.same_file(file, streams.in)) {
       std::fprintf(streams.err, "tickstat: %s is the input itself; it is left as it is\n", path);
+      return true;
+    }
+    if (file != nullptr && streams.same_file(file, streams.out)) {
+      std::fprintf(streams.err, "tickstat: %s is standard output's file too; give each its own\n",
+                   path);
       return true;
     }
   }

@@ -213,18 +213,21 @@ def case_failures(options):
 
 def case_file_names(options):
     """Files are named as typed, whatever the characters; an output that is the input,
-    or both outputs in one file, is refused before anything is emptied."""
+    standard output's file, or both outputs in one file, is refused before anything is
+    emptied."""
     folder = scratch_folder()
     with open(os.path.join(folder, "run.txt"), "wb") as run:
         run.write(b"1.0000 ms\r\n" * 3)
-    def tickstat(*arguments):
+    def tickstat(*arguments, out=None):
         with open(os.path.join(folder, "run.txt"), "rb") as given:
             return subprocess.run(command(options, options.tickstat, *arguments), stdin=given, cwd=folder,
-                                  capture_output=True, timeout=60)
+                                  stdout=out or subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
     named = tickstat("--csv", "Łódź.csv", "--svg", "日本.svg")
     refused = [tickstat("--csv", "run.txt"), tickstat("--csv", "a.csv", "--svg", "./a.csv")]
+    with open(os.path.join(folder, "out.txt"), "wb") as out:
+        refused.append(tickstat("--csv", "out.txt", out=out))
     if named.returncode != 0 or not {"Łódź.csv", "日本.svg"} <= set(os.listdir(folder)) \
-            or [stat.returncode for stat in refused] != [1, 1] \
+            or [stat.returncode for stat in refused] != [1, 1, 1] \
             or "run.txt is the input itself" not in refused[0].stderr.decode("utf-8", "replace"):
         raise Failure(f"files {os.listdir(folder)}, status {named.returncode} {named.stderr!r}, "
                       f"refused {[(stat.returncode, stat.stderr) for stat in refused]}")

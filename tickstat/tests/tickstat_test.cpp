@@ -70,7 +70,7 @@ std::string not_numbers() {
 }
 std::string ties_and_backward() { return "2.0000 ms\n1.0000 ms\n-5.0000 ms\n"; }
 std::string exact_second() { return "1000.0000 ms\n"; }
-std::string event_after_last_second() { return "1000.0000 ms\n-5.0000 ms\n"; }
+std::string event_after_last_second() { return "1000.0000 ms\n2000.0000 ms\n"; }
 std::string events_alone() { return "-5.0000 ms\n-7.0000 ms\n"; }
 std::string odd_count() { return "3.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
 std::string two_thirds() { return "1.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
@@ -108,6 +108,17 @@ std::string typical_unknown() {
                                                         size / 10000, size % 10000)));
   }
   return text + repeated("15.6250 ms\n", 64);
+}
+// The size table filled by its typical step and backward steps, then backward steps of
+// sizes it has no room for, which must not hide that typical step.
+std::string events_after_table_filled() {
+  std::string text = "500.0000 ms\n";
+  char line[32];
+  for (int size = 1; size < 65536; size++) {
+    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "-%d.%04d ms\n",
+                                                        size / 10000, size % 10000)));
+  }
+  return text + "-2000.0000 ms\n-2000.0001 ms\n-2000.0002 ms\n500.0000 ms\n";
 }
 std::string one_to_hundred() {
   std::string text;
@@ -224,14 +235,15 @@ const Case kCases[] = {
      {"--svg", "@.svg"},
      event_after_last_second,
      0,
-     {"<path d=\"M930.0 331.0 l-5 9 h10 Z\" fill=\"#cb181d\"><title>"},
+     {"<path d=\"M930.0 331.0 l-5 9 h10 Z\" fill=\"#31a354\"><title>"},
      "",
-     "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n2,0,,,,,1,0,1,,,,,,,,\r\n"},
+     "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n2,0,,,,,0,1,1,,,,,,,,\r\n"},
     {"events_alone",
      {"--svg", "@.svg"},
      events_alone,
      0,
-     {"<path d=\"M90.0 331.0 l-5 9 h10 Z\" fill=\"#cb181d\"><title>", ">1 ms</text>", ">10 ms</text>"},
+     {"<path d=\"M90.0 331.0 l-5 9 h10 Z\" fill=\"#cb181d\"><title>", ">1 ms</text>",
+      ">10 ms</text>"},
      "",
      "1,0,,,,,2,0,1,,,,,,,,\r\n"},
     {"typical_unknown",
@@ -241,6 +253,13 @@ const Case kCases[] = {
      {"65 steps, typical ? ms", "approximate: 64 steps came after"},
      "",
      "1,65,,,1.0000,15.6250,65535,0,0,,,,,,,,\r\n"},
+    {"events_after_table_filled",
+     {},
+     events_after_table_filled,
+     0,
+     {"2 steps, typical 500.0000 ms (100.0%)"},
+     "",
+     "1,2,500.0000,100.0,500.0000,500.0000,65538,0,0,,,,,,,,\r\n"},
     {"odd_count", {}, odd_count, 0, {"median 2.0000 ms, 99th percentile 3.0000 ms"}, "", nullptr},
     {"two_thirds",
      {},
@@ -289,7 +308,7 @@ const Case kCases[] = {
      {},
      one_to_hundred,
      0,
-     {"median 50.0000 ms, 99th percentile 99.0000 ms"},
+     {"median 50.0000 ms, 99th percentile 99.0000 ms", "(90 other sizes)"},
      "",
      nullptr},
     {"many_backward_steps",

@@ -295,7 +295,10 @@ def case_backward_step_at_once(p):
     hour = 3600 * 10**9
     start = 1796637600 * 10**9  # 2026-12-07 10:00:00 UTC
     clock = [start, start + 1000, start + 2000, start + 3000 - hour]
-    env = dict(os.environ, LD_PRELOAD=p.options.scripted_clock,
+    # The loader splits LD_PRELOAD at spaces, and a checkout's path may hold one: the
+    # library goes by name, found through LD_LIBRARY_PATH, which is split at colons only.
+    folder, name = os.path.split(os.path.abspath(p.options.scripted_clock))
+    env = dict(os.environ, LD_PRELOAD=name, LD_LIBRARY_PATH=folder,
                SCRIPTED_CLOCK=",".join(str(t) for t in clock))
     running = expect_header_then(p, ["-q", "-f"], p.started() + FILE_TIME, r"-3599999\.9990 ms\n", 1, env)
     try:

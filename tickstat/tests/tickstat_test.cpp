@@ -450,11 +450,19 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   return {status, printed_in(out), printed_in(err)};
 }
 
+// One word for sh, whatever it holds: "My Projects" is an ordinary folder name.
+std::string quoted(const std::string& word) {
+  std::string text = "'";
+  for (const char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return text + "'";
+}
+
 Outcome run_program(const Case& c, const std::string& input) {
   const std::string base = base_path(c);
-  std::string command = TICKSTAT_PROGRAM;
-  for (const std::string& argument : arguments_of(c)) command += " " + argument;
-  command += " < " + input_path(c, input) + " > " + base + ".out 2> " + base + ".err";
+  std::string command = quoted(TICKSTAT_PROGRAM);
+  for (const std::string& argument : arguments_of(c)) command += " " + quoted(argument);
+  command += " < " + quoted(input_path(c, input)) + " > " + quoted(base + ".out") + " 2> " +
+             quoted(base + ".err");
   const int code = std::system(command.c_str());
   return {WIFEXITED(code) ? WEXITSTATUS(code) : -1, read_file(base + ".out"),
           read_file(base + ".err")};

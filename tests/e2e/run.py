@@ -265,12 +265,20 @@ def case_ctrl_c_into_file(p):
                 raise Failure(f"run {run}: the file ends {data[-40:]!r}")
 
 
+def scripted_clock_environment(p, script):
+    """The environment that puts the scripted clock under the program. The loader splits
+    LD_PRELOAD at spaces, and a checkout's path may hold one: the library goes by name,
+    found through LD_LIBRARY_PATH, which is split at colons only."""
+    folder, name = os.path.split(os.path.abspath(p.options.scripted_clock))
+    return dict(os.environ, LD_PRELOAD=name, LD_LIBRARY_PATH=folder, SCRIPTED_CLOCK=script)
+
+
 def case_slow_reader(p):
     """Into a pipe left non-blocking, the monitor waits for a slow reader and goes on,
     with no line lost, repeated or cut."""
     reading, writing = os.pipe()
     os.set_blocking(writing, False)
-    env = dict(os.environ, LD_PRELOAD=p.options.scripted_clock, SCRIPTED_CLOCK="growing")
+    env = scripted_clock_environment(p, "growing")
     process = subprocess.Popen(p.command(["-f"]), stdout=writing, stdin=subprocess.DEVNULL, env=env)
     os.close(writing)
     output = os.fdopen(reading, "rb")
@@ -295,11 +303,7 @@ def case_backward_step_at_once(p):
     hour = 3600 * 10**9
     start = 1796637600 * 10**9  # 2026-12-07 10:00:00 UTC
     clock = [start, start + 1000, start + 2000, start + 3000 - hour]
-    # The loader splits LD_PRELOAD at spaces, and a checkout's path may hold one: the
-    # library goes by name, found through LD_LIBRARY_PATH, which is split at colons only.
-    folder, name = os.path.split(os.path.abspath(p.options.scripted_clock))
-    env = dict(os.environ, LD_PRELOAD=name, LD_LIBRARY_PATH=folder,
-               SCRIPTED_CLOCK=",".join(str(t) for t in clock))
+    env = scripted_clock_environment(p, ",".join(str(t) for t in clock))
     running = expect_header_then(p, ["-q", "-f"], p.started() + FILE_TIME, r"-3599999\.9990 ms\n", 1, env)
     try:
         if not running.silent_for(0.5):  # the clock now stands still: no exit, no flush

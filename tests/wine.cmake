@@ -6,8 +6,17 @@ find_program(WINE64 NAMES wine64 wine PATHS /usr/lib/wine REQUIRED)
 find_program(WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine REQUIRED)
 set(WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 set(WINE_DLL_PATH "")
+# The scripted clock goes under wine64 itself, a program of this machine: built with its
+# own compiler, not the cross compiler.
+find_program(HOST_CXX NAMES c++ g++ REQUIRED)
+set(SCRIPTED_CLOCK ${CMAKE_BINARY_DIR}/libscripted_clock.so)
+add_custom_command(OUTPUT ${SCRIPTED_CLOCK}
+  COMMAND ${HOST_CXX} -shared -fPIC -O2 ${CMAKE_CURRENT_SOURCE_DIR}/e2e/scripted_clock.cpp
+    -o ${SCRIPTED_CLOCK} -ldl
+  DEPENDS e2e/scripted_clock.cpp)
+add_custom_target(scripted_clock_host ALL DEPENDS ${SCRIPTED_CLOCK})
 set(E2E_WINE --program $<TARGET_FILE:${TICKGAUGE_PROGRAM}> --word-size ${TICKGAUGE_WORD_SIZE} --crlf
-  --runner ${WINE_RUN})
+  --runner ${WINE_RUN} --scripted-clock ${SCRIPTED_CLOCK})
 if(TICKGAUGE_WORD_SIZE EQUAL 32)
   set(WINE_DLL_PATH ${CMAKE_BINARY_DIR}/wine-i386/usr/lib/i386-linux-gnu/wine)
   # Under WoW64 the emulation check answers yes. Where this machine cannot run

@@ -222,13 +222,13 @@ def case_full_disk(p):
         raise Failure(f"-f into a full disk ended with {code}, expected 2")
 
 
-def stop_with_ctrl_c(p, arguments, path, size):
+def stop_with_ctrl_c(p, arguments, path, size, env):
     """Runs the program into the file at path from a shell on a terminal, and presses
     Ctrl+C once the file holds size bytes; returns when the shell has gone on."""
     shell = f"trap : INT; {shlex.join(p.command(arguments))} > {shlex.quote(path)}; echo status=$?"
     process_id, terminal = pty.fork()
     if process_id == 0:
-        os.execvp("bash", ["bash", "-c", shell])
+        os.execvpe("bash", ["bash", "-c", shell], env)
     seen, pressed, deadline = b"", False, time.monotonic() + 60
     try:
         while b"status=" not in seen:
@@ -252,17 +252,21 @@ def stop_with_ctrl_c(p, arguments, path, size):
 
 
 def case_ctrl_c_into_file(p):
-    """Ctrl+C cuts no line: each run's file holds the header and whole step lines."""
+    """Ctrl+C cuts no line and repeats none: each run's file holds the header and whole
+    step lines, each larger than the one before on a clock whose steps grow."""
     header = p.text(p.started() + FILE_TIME)
     steps = re.compile(f"(?:{p.pattern(STEP)})*".encode())
+    env = scripted_clock_environment(p, "growing")
     with tempfile.TemporaryDirectory() as folder:
         for run in range(5):
             path = os.path.join(folder, f"run{run}.txt")
-            stop_with_ctrl_c(p, ["-f"], path, len(header) + 2000)
+            stop_with_ctrl_c(p, ["-f"], path, len(header) + 2000, env)
             with open(path, "rb") as written:
                 data = written.read()
-            if not data.startswith(header) or not steps.fullmatch(data, len(header)):
-                raise Failure(f"run {run}: the file ends {data[-40:]!r}")
+            sizes = [float(line.split()[0]) for line in data[len(header):].splitlines()]
+            if not data.startswith(header) or not steps.fullmatch(data, len(header)) \
+                    or any(later <= earlier for earlier, later in zip(sizes, sizes[1:])):
+                raise Failure(f"run {run}: the file ends {data[-60:]!r}")
 
 
 def scripted_clock_environment(p, script):

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "csv_output.h"
+#include "input_text.h"
 #include "live_output.h"
 #include "step_line.h"
 #include "summary.h"
@@ -60,14 +61,6 @@ const char* take_lines(const char* p, const char* end, bool* skipping, Tally* ta
   return p;
 }
 
-// Reads one buffer's worth through the seam, or with fread where there is none.
-long read_more(const Streams& streams, char* to, size_t size) {
-  if (streams.read_some != nullptr) return streams.read_some(streams.in, to, size);
-  const size_t got = std::fread(to, 1, size, streams.in);
-  if (got > 0) return static_cast<long>(got);
-  return std::ferror(streams.in) != 0 ? kReadFailed : kReadEnd;
-}
-
 // Reads every line of in; a line longer than the buffer is skipped whole. Stops early,
 // as at the end of the input, once standard output cannot be written (its reader has
 // gone). Returns how the reading ended, with *read_errno set on kReadFailed.
@@ -75,7 +68,8 @@ long read_steps(const Streams& streams, Tally* tally, int* read_errno) {
   size_t kept = 0;
   bool skipping = false;
   long got;
-  while ((got = read_more(streams, buffer + kept, kLineCapacity - kept)) > 0) {
+  start_input_text();
+  while ((got = read_text(streams, buffer + kept, kLineCapacity - kept)) > 0) {
     char* end = buffer + kept + static_cast<size_t>(got);
     *end = '\n';
     const char* rest = take_lines(buffer, end, &skipping, tally);

@@ -58,7 +58,7 @@ std::string nul_bytes() {
   return std::string(text, sizeof text - 1);
 }
 std::string invalid_utf8() {
-  return "\xff\xfe"
+  return "\xff\xff"
          "1.0000 ms\n\xc3(\n\xed\xa0\x80 ms\n1.0000 ms\n";
 }
 std::string many_digits() {
@@ -119,6 +119,20 @@ std::string events_after_table_filled() {
                                                         size / 10000, size % 10000)));
   }
   return text + "-2000.0000 ms\n-2000.0001 ms\n-2000.0002 ms\n500.0000 ms\n";
+}
+// As Windows PowerShell 5.1 saves what > redirects: UTF-16 with a byte-order mark.
+std::string utf16_recording() {
+  std::string text = "\xff\xfe";
+  for (const char c :
+       std::string("\r\ntickgauge64 v1.5 \xc2\xa9\r\n") + repeated("1.5000 ms\r\n", 3)) {
+    text += c;
+    text += '\0';
+  }
+  return text;
+}
+std::string utf8_mark() {
+  return "\xef\xbb\xbf"
+         "2.5000 ms\n2.5000 ms\n";
 }
 std::string one_to_hundred() {
   std::string text;
@@ -260,6 +274,8 @@ const Case kCases[] = {
      {"2 steps, typical 500.0000 ms (100.0%)"},
      "",
      "1,2,500.0000,100.0,500.0000,500.0000,65538,0,0,,,,,,,,\r\n"},
+    {"utf16_recording", {}, utf16_recording, 0, {"\n3 steps covering 0.0045000 s"}, "", nullptr},
+    {"utf8_mark", {}, utf8_mark, 0, {"\n2 steps covering 0.0050000 s"}, "", nullptr},
     {"odd_count", {}, odd_count, 0, {"median 2.0000 ms, 99th percentile 3.0000 ms"}, "", nullptr},
     {"two_thirds",
      {},

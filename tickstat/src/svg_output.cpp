@@ -27,11 +27,11 @@ struct Bucket {
   int64_t max;
   uint64_t backward;
   uint64_t jumps;
-  int64_t timer;  // the timer interval at its start, 0 where not known
-  bool has_typical;
-  PeriodRecord period;  // the first period other than the first to begin in it; number 0: none
+  int64_t timer;        // the timer interval at its start, 0 where not known
   uint64_t periods;     // how many periods other than the first begin in it
-  bool sync_started;    // time synchronisation started in it
+  PeriodRecord period;  // the first period other than the first to begin in it; number 0: none
+  bool has_typical;
+  bool sync_started;  // time synchronisation started in it
   bool sync_stopped;
 };
 
@@ -94,9 +94,9 @@ void take_second(const SecondRecord& s) {
                     s.backward,
                     s.jumps,
                     s.settings.has_timer ? s.settings.timer : 0,
-                    s.has_typical,
-                    {},
                     0,
+                    {},
+                    s.has_typical,
                     last_sync == 0 && sync == 1,
                     last_sync == 1 && sync == 0};
   if (sync >= 0) last_sync = sync;

@@ -62,6 +62,9 @@ def readme_problems(data, version):
     problems += [f"README.txt holds Markdown: {m.group(0)!r}" for m in MARKDOWN.finditer(text)]
     if f"version {version}" not in text:
         problems.append(f"README.txt does not say version {version}")
+    named = re.findall(r"(?:version |\bv|tickstat )(\d+\.\d+)|\b(\d+\.\d+)\.0\.0\b", text)
+    stale = {short or long for short, long in named} - {version}
+    problems += [f"README.txt names another version: {found}" for found in sorted(stale)]
     usage = usage_options()
     listed = listed_options(text)
     for program in usage:

@@ -202,6 +202,27 @@ bool print_last(const Tally& tally, const Streams& streams) {
   return std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0;
 }
 
+// Finishes the files and the summary once the input has ended; returns the exit status.
+int end_run(const Options& options, const Streams& streams, const Tally* tally, long end,
+            int read_errno) {
+  const bool written = finish_outputs(options, *tally, streams.err);
+  if (streams.files_written != nullptr) streams.files_written();
+  if (end == kReadFailed) {
+    std::fprintf(streams.err, "tickstat: could not read all of standard input: %s\n",
+                 std::strerror(read_errno));
+  }
+  // After a signal or a closing console, standard output may well have gone with the terminal.
+  const bool printed = print_last(*tally, streams) || end == kReadStopped;
+  if (!printed) std::fputs("tickstat: could not write all of standard output\n", streams.err);
+  const bool failed = !written || !printed || end == kReadFailed;
+  if (tally->steps == 0) {
+    std::fputs("tickstat: the input held no step line (lines like \"15.6250 ms\" from tickgauge)\n",
+               streams.err);
+    return failed ? 1 : 2;
+  }
+  return failed ? 1 : 0;
+}
+
 }  // namespace
 
 int run_tickstat(int argc, char* argv[], const Streams& streams) {
@@ -233,20 +254,5 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
   int read_errno = 0;
   const long end = read_steps(streams, tally, &read_errno);
   close_tally(tally);
-  const bool written = finish_outputs(options, *tally, streams.err);
-  if (streams.files_written != nullptr) streams.files_written();
-  if (end == kReadFailed) {
-    std::fprintf(streams.err, "tickstat: could not read all of standard input: %s\n",
-                 std::strerror(read_errno));
-  }
-  // After a signal or a closing console, standard output may well have gone with the terminal.
-  const bool printed = print_last(*tally, streams) || end == kReadStopped;
-  if (!printed) std::fputs("tickstat: could not write all of standard output\n", streams.err);
-  const bool failed = !written || !printed || end == kReadFailed;
-  if (tally->steps == 0) {
-    std::fputs("tickstat: the input held no step line (lines like \"15.6250 ms\" from tickgauge)\n",
-               streams.err);
-    return failed ? 1 : 2;
-  }
-  return failed ? 1 : 0;
+  return end_run(options, streams, tally, end, read_errno);
 }

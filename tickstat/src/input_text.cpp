@@ -41,9 +41,21 @@ long read_wide(const Streams& streams, char* to, size_t size) {
   }
 }
 
-// The first read, which tells the encoding by its byte-order mark.
+// Whether the n bytes at text could still be the start of a byte-order mark.
+bool may_be_mark(const char* text, size_t n) {
+  return (n < 2 && std::memcmp(text, "\xff\xfe", n) == 0) ||
+         (n < 3 && std::memcmp(text, "\xef\xbb\xbf", n) == 0);
+}
+
+// The first read, which tells the encoding by its byte-order mark: a pipe may hand over
+// the mark's bytes one at a time.
 long read_first(const Streams& streams, char* to, size_t size) {
   long got = read_more(streams, to, size);
+  while (got > 0 && may_be_mark(to, static_cast<size_t>(got))) {
+    const long more = read_more(streams, to + got, size - static_cast<size_t>(got));
+    if (more <= 0) break;
+    got += more;
+  }
   encoding = Encoding::bytes;
   if (got >= 2 && std::memcmp(to, "\xff\xfe", 2) == 0) {
     encoding = Encoding::utf16;

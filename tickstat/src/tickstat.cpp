@@ -74,7 +74,7 @@ long read_steps(const Streams& streams, Tally* tally, int* read_errno) {
     *end = '\n';
     const char* rest = take_lines(buffer, end, &skipping, tally);
     kept = static_cast<size_t>(end - rest);
-    if (kept == kLineCapacity) {
+    if (kept + 1 >= kLineCapacity) {  // a UTF-16 read needs room for two bytes
       skipping = true;
       kept = 0;
     }

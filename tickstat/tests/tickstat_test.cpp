@@ -120,11 +120,12 @@ std::string events_after_table_filled() {
   }
   return text + "-2000.0000 ms\n-2000.0001 ms\n-2000.0002 ms\n500.0000 ms\n";
 }
-// As Windows PowerShell 5.1 saves what > redirects: UTF-16 with a byte-order mark.
+// As Windows PowerShell 5.1 saves what > redirects: UTF-16 with a byte-order mark;
+// with a line longer than the reading buffer, which is skipped whole.
 std::string utf16_recording() {
   std::string text = "\xff\xfe";
-  for (const char c :
-       std::string("\r\ntickgauge64 v1.5 \xc2\xa9\r\n") + repeated("1.5000 ms\r\n", 3)) {
+  for (const char c : "\r\ntickgauge64 v1.5 \xc2\xa9\r\n" + std::string(1 << 20, 'x') + "\r\n" +
+                          repeated("1.5000 ms\r\n", 3)) {
     text += c;
     text += '\0';
   }

@@ -162,18 +162,9 @@ def case_interrupt(options):
     held.stdin.write(b"500.0000 ms\n" * 7)
     held.stdin.flush()
     time.sleep(0.5)
-    held.send_signal(signal.SIGINT)
-    time.sleep(0.5)
-    if held.poll() is not None:
-        raise Failure(f"the first Ctrl+C ended a tickstat that still reads, with {held.returncode}")
-    held.send_signal(signal.SIGINT)
-    try:
-        held.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        held.kill()
-        raise Failure("a second Ctrl+C did not end tickstat")
-    if held.returncode != -signal.SIGINT or len(rows_of(csv_path)) != 3:
-        raise Failure(f"after a second Ctrl+C: status {held.returncode}, rows {rows_of(csv_path)}")
+    signal_twice(held, signal.SIGINT)
+    if len(rows_of(csv_path)) != 3:
+        raise Failure(f"after a second Ctrl+C: rows {rows_of(csv_path)}")
     if gauge.wait(timeout=30) != -signal.SIGINT:
         raise Failure(f"tickgauge ended with {gauge.returncode}, not by Ctrl+C")
     if stat.returncode != 0:
@@ -261,18 +252,24 @@ def case_signals(options):
     busy.stdin.write(b"-1.0000 ms\n" * 3000)
     busy.stdin.flush()
     time.sleep(0.5)
-    busy.send_signal(signal.SIGTERM)
-    time.sleep(0.5)  # two at once would be one
-    if busy.poll() is not None:
-        raise Failure(f"one SIGTERM ended a tickstat still writing, with {busy.returncode}")
-    busy.send_signal(signal.SIGTERM)
+    signal_twice(busy, signal.SIGTERM)
+
+
+def signal_twice(process, signal_number):
+    """The first signal leaves a tickstat that still reads or writes running; the second,
+    sent apart from it (two at once would be one), ends it at once, killed by it."""
+    process.send_signal(signal_number)
+    time.sleep(0.5)
+    if process.poll() is not None:
+        raise Failure(f"one {signal_number!r} ended a busy tickstat, with {process.returncode}")
+    process.send_signal(signal_number)
     try:
-        busy.wait(timeout=10)
+        process.wait(timeout=10)
     except subprocess.TimeoutExpired:
-        busy.kill()
-        raise Failure("a second SIGTERM did not end tickstat")
-    if busy.returncode != -signal.SIGTERM:
-        raise Failure(f"after a second SIGTERM: status {busy.returncode}")
+        process.kill()
+        raise Failure(f"a second {signal_number!r} did not end tickstat")
+    if process.returncode != -signal_number:
+        raise Failure(f"after a second {signal_number!r}: status {process.returncode}")
 
 
 def case_status_rate(options):

@@ -99,26 +99,25 @@ std::string tied_seconds() {
   const std::string other = repeated("1.5000 ms\n", 500) + repeated("1.0000 ms\n", 250);
   return repeated((one + other).c_str(), 257);
 }
-// The size table filled by clock events, then a second of 64 steps it has no room for.
-std::string typical_unknown() {
-  std::string text = "1.0000 ms\n";
+// first, then backward steps of every other size the size table has room for.
+std::string table_filled_after(const char* first) {
+  std::string text = first;
   char line[32];
   for (int size = 1; size < 65536; size++) {
     text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "-%d.%04d ms\n",
                                                         size / 10000, size % 10000)));
   }
-  return text + repeated("15.6250 ms\n", 64);
+  return text;
+}
+// The size table filled by clock events, then a second of 64 steps it has no room for.
+std::string typical_unknown() {
+  return table_filled_after("1.0000 ms\n") + repeated("15.6250 ms\n", 64);
 }
 // The size table filled by its typical step and backward steps, then backward steps of
 // sizes it has no room for, which must not hide that typical step.
 std::string events_after_table_filled() {
-  std::string text = "500.0000 ms\n";
-  char line[32];
-  for (int size = 1; size < 65536; size++) {
-    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "-%d.%04d ms\n",
-                                                        size / 10000, size % 10000)));
-  }
-  return text + "-2000.0000 ms\n-2000.0001 ms\n-2000.0002 ms\n500.0000 ms\n";
+  return table_filled_after("500.0000 ms\n") +
+         "-2000.0000 ms\n-2000.0001 ms\n-2000.0002 ms\n500.0000 ms\n";
 }
 // As Windows PowerShell 5.1 saves what > redirects: UTF-16 with a byte-order mark;
 // with a line longer than the reading buffer, which is skipped whole.

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "tickstat.h"
+#include "streams.h"
 
 char** arguments_in_utf8(int, char* argv[]) { return argv; }
 

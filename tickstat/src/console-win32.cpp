@@ -11,7 +11,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "tickstat.h"
+#include "streams.h"
 
 // msvcrt's own split of the command line, in UTF-16: the words argv holds, in full.
 struct StartupInfo {

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "tickstat.h"
+#include "streams.h"
 
 // Forgets what the last run's input was; call before the first read of a run.
 void start_input_text();

@@ -1,0 +1,70 @@
+// All that tickclocks asks of the machine: its clocks, its waits, threads and the
+// reference clock. One seam, filled by the platform file with the real functions and
+// by the tests with a scripted world.
+#pragma once
+
+#include <cstdint>
+
+#include "readout_stand_in.h"  // until readout/ lands: clock_settings.h
+
+// What a clock tells, which decides the answer it can be.
+enum ClockKind { kTimeOfDay, kInterval, kCpuTime, kCounter };
+
+// One clock of the machine, as the platform lists it.
+struct Clock {
+  const char* name;          // as a program calls it: "QueryPerformanceCounter", "CLOCK_MONOTONIC"
+  ClockKind kind;            // what it counts
+  bool present;              // false where this system lacks it: its row says so
+  int64_t (*read)();         // its value now, in ticks; null where it is not present
+  int64_t ticks_per_second;  // 0 where the system does not say: found against the reference
+  int wrap_bits;             // 32 for a count that wraps at 2^32 (GetTickCount), else 0
+  double stated_ns;          // the resolution the system states, 0 where nothing states one
+  const char* stated_by;     // what states it: "clock_getres", "NtQueryTimerResolution"
+  bool follows_timer;        // the stated resolution is the timer interval of the moment
+  bool per_thread;           // each thread has its own (thread CPU time): not compared across
+  const char* remark;        // a fact the system gives about it, or null
+};
+
+// One kind of 1 ms wait, as the platform lists it.
+struct Wait {
+  const char* name;  // "Sleep(1)", "nanosleep 1 ms, slack 1 ns"
+  bool present;      // false where this system lacks it: its row says so
+  bool (*begin)();   // sets up what the waits need (a finer timer); false when refused. May be null
+  void (*wait)();    // one wait of 1 ms
+  void (*end)();     // gives back what begin took, the finer timer above all. May be null
+};
+
+// A setting that decides how long a wait takes: the timer interval, the timer slack.
+struct WaitSetting {
+  const char* what;  // "timer", "slack"; null where the system tells none
+  int64_t ns;
+};
+
+constexpr int kMostClocks = 16;
+constexpr int kMostWaits = 4;
+
+// What tickclocks asks of the machine.
+struct Machine {
+  // Fills clocks with every clock the platform knows, present or not; returns how many.
+  int (*list_clocks)(Clock* clocks, int capacity);
+  // Fills waits with every kind of wait the platform knows; returns how many.
+  int (*list_waits)(Wait* waits, int capacity);
+  // The finest monotonic clock, in ns: what every read and wait is timed against.
+  int64_t (*reference_ns)();
+  const char* reference_name;
+  // How many processors this process may run on.
+  int (*processors)();
+  // Starts body(argument) on a thread of its own pinned to processor; null when it cannot.
+  void* (*start_thread)(void (*body)(void*), void* argument, int processor);
+  // Waits for a started thread to end, and lets it go.
+  void (*join_thread)(void* thread);
+  // The setting that decides a wait's length now.
+  WaitSetting (*wait_setting)();
+  // The clock settings now (timer interval, time synchronisation).
+  void (*read_settings)(ClockSettings* settings);
+  // Whether the user asked to end (Ctrl+C, a signal, a closing console).
+  bool (*should_stop)();
+};
+
+// The machine tickclocks runs on, from the platform file; should_stop is left to main.
+Machine real_machine();

@@ -1,0 +1,33 @@
+// A scripted machine for the tests: clocks that step, go back, disagree across
+// processors, are missing or stop exactly as a case says, in a world whose time moves
+// only by what is read and waited.
+#pragma once
+
+#include <cstdint>
+
+#include "machine.h"
+
+// One scripted clock, in ns; its value is the world's time, stepped, set back and stopped.
+struct ScriptedClock {
+  const char* name;
+  int64_t step_ns;  // the value moves in steps of this
+  int64_t cost_ns;  // each read moves the world's time on by this
+  double stated_ns;
+  int64_t back_at_ns;  // from this time of the run on it reads back_by_ns less; 0 never
+  int64_t back_by_ns;
+  int64_t stop_at_ns;         // from this time of the run on it stands still; 0 never
+  int64_t processor1_lag_ns;  // readings on processor 1 lag by this
+  ClockKind kind;
+  bool present;
+  bool follows_timer;  // stated by the scripted timer interval instead
+};
+
+// Sets the world up anew with these clocks; the timer interval starts at 15.625 ms and
+// Ctrl+C comes at stop_at_ns of the run (0: never).
+void script_machine(const ScriptedClock* clocks, int count, int64_t stop_at_ns);
+
+// The scripted machine; its two waits, Sleep(1) and Sleep(1) with the finest timer asked.
+Machine scripted_machine();
+
+// Whether the finest timer is still asked for: it must never be after a run.
+bool scripted_timer_held();

@@ -46,7 +46,7 @@ class Program:
         return expected.replace(r"\n", r"\r\n") if self.options.crlf else expected
 
     def banner(self):
-        return (f"\n{self.name} v1.5, Copyright (C) 2026 the tickgauge developers, "
+        return (f"\n{self.name} v{self.options.version}, Copyright (C) 2026 the tickgauge developers, "
                 "report problems to the tickgauge issue tracker\n")
 
     def started(self):
@@ -388,6 +388,7 @@ def main():
     parser.add_argument("--runner")
     parser.add_argument("--crlf", action="store_true")
     parser.add_argument("--word-size", type=int, default=64)
+    parser.add_argument("--version", required=True)
     parser.add_argument("--scripted-clock")
     parser.add_argument("--warning", action="store_true")
     parser.add_argument("--skip-marker")

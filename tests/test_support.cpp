@@ -36,7 +36,8 @@ std::string run_monitor(void (*monitor)()) {
 
 std::string banner() {
   return std::string("\n") + kProgramName +
-         " v1.5, Copyright (C) 2026 the tickgauge developers, "
+         " v" TICKGAUGE_VERSION
+         ", Copyright (C) 2026 the tickgauge developers, "
          "report problems to the tickgauge issue tracker\n";
 }
 

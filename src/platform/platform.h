@@ -1,6 +1,9 @@
 // The only operating-system calls the program makes besides printing its messages.
 // On Windows they are the kernel's own; elsewhere platform-posix.cpp stands in
-// for them with the same names, records and promises.
+// for them with the same names, records and promises. tickgauge keeps the Windows
+// calls themselves as its contract, not a layer of its own over them, so that what
+// its loops measure is exactly the call a Windows program makes, and it shares
+// nothing with the companions' library.
 #pragma once
 
 #include <cstddef>

@@ -28,8 +28,11 @@ def version_string(data, key):
     return data[at:end].decode("utf-16-le")
 
 
-def version_problems(data, name, copyright_notice):
-    expected = {"ProductName": "tickgauge", "FileVersion": "1.5.0.0", "ProductVersion": "1.5.0.0",
+def version_problems(data, name, copyright_notice, version):
+    """The version resource against the build's version, MAJOR.MINOR."""
+    major, minor = (int(part) for part in version.split("."))
+    dotted = f"{major}.{minor}.0.0"
+    expected = {"ProductName": "tickgauge", "FileVersion": dotted, "ProductVersion": dotted,
                 "OriginalFilename": name, "LegalCopyright": copyright_notice}
     problems = [f"version resource {key} is {version_string(data, key)!r}, expected {value!r}"
                 for key, value in expected.items() if version_string(data, key) != value]
@@ -37,8 +40,9 @@ def version_problems(data, name, copyright_notice):
         problems.append("version resource has no FileDescription")
     at = data.find(struct.pack("<I", 0xFEEF04BD))
     fixed = FIXED_FILE_INFO.unpack_from(data, at) if at >= 0 else None
-    if not fixed or fixed[2:] != (0x10005, 0, 0x10005, 0):
-        problems.append("fixed file version is not 1.5.0.0")
+    packed = major << 16 | minor
+    if not fixed or fixed[2:] != (packed, 0, packed, 0):
+        problems.append(f"fixed file version is not {dotted}")
     return problems
 
 
@@ -62,7 +66,8 @@ def check(options):
         problems.append("not stripped")
     if len(data) >= MAX_SIZE:
         problems.append(f"{len(data)} bytes, limit {MAX_SIZE}")
-    problems += version_problems(data, os.path.basename(options.program), options.copyright)
+    problems += version_problems(data, os.path.basename(options.program), options.copyright,
+                                 options.version)
     if not options.program.endswith(("tickgauge.exe", "tickgauge64.exe")):
         return problems, len(data), sorted(dlls)
     named = re.findall(rb"tickgauge(64)?\x00", data)
@@ -91,6 +96,7 @@ def main():
     parser.add_argument("--objdump", required=True)
     parser.add_argument("--word-size", type=int, required=True)
     parser.add_argument("--copyright", required=True)
+    parser.add_argument("--version", required=True)
     parser.add_argument("program")
     options = parser.parse_args()
     problems, size, dlls = check(options)

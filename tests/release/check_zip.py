@@ -12,8 +12,18 @@ import subprocess
 import sys
 import zipfile
 
-EXPECTED = ["LICENSE", "README.txt", "SHA256SUMS", "tickgauge.exe", "tickgauge64.exe", "tickstat.exe"]
-NATIVE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "native")
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def release_programs():
+    """tools/programs, the one list of the programs the release ships: a row per .exe."""
+    with open(os.path.join(ROOT, "tools", "programs")) as listing:
+        return [line.split() for line in listing if line.strip() and not line.startswith("#")]
+
+
+PROGRAMS = release_programs()
+NAMES = sorted({row[0] for row in PROGRAMS})
+EXPECTED = sorted(["LICENSE", "README.txt", "SHA256SUMS"] + [os.path.basename(row[3]) for row in PROGRAMS])
 # What a person who has just unzipped the programs has no use for.
 BUILD_WORDS = re.compile(r"\b(cmake|ctest|apt-get|sudo|wine\w*|mingw\w*|g\+\+|clang|preset|tools/|build/)",
                          re.IGNORECASE)
@@ -23,12 +33,13 @@ MARKDOWN = re.compile(r"^[ \t]*\||\]\(|\*\*\w|^#|<!--", re.MULTILINE)
 
 def listed_options(text, program="tickgauge"):
     """The options on lines that list them ("  -f   what it does"), by the program whose
-    section they are in: tickstat's when its heading names tickstat."""
-    listed = {"tickgauge": set(), "tickstat": set()}
+    section they are in: a companion's where its heading names it, else tickgauge's."""
+    listed = {name: set() for name in NAMES}
     lines = text.splitlines()
     for line, under in zip(lines, lines[1:] + [""]):
         if re.fullmatch(r"-{3,}|={3,}", under):
-            program = "tickstat" if "tickstat" in line.lower() else "tickgauge"
+            program = next((name for name in NAMES if name != "tickgauge" and name in line.lower()),
+                           "tickgauge")
         entry = re.match(r" +(--?[a-z][^ ]*(?: [A-Z]+)?(?:, -[^ ]+)?)(?:  |$)", line)
         if entry:
             listed[program].update(re.findall(r"(?<!\S)--?[a-z][\w-]*", entry.group(1)))
@@ -38,8 +49,8 @@ def listed_options(text, program="tickgauge"):
 def usage_options():
     """The options that the programs' own usage texts list, by program."""
     usage = {}
-    for program, command in (("tickgauge", ["tickgauge64"]), ("tickstat", ["tickstat/tickstat", "--help"])):
-        path = os.path.join(NATIVE, command[0])
+    for program, _, _, _, *command in PROGRAMS:
+        path = os.path.join(ROOT, command[0])
         if not os.access(path, os.X_OK):
             sys.exit(f"FAILED release zip: no {os.path.normpath(path)}: build the native preset first")
         text = subprocess.run([path] + command[1:], capture_output=True, text=True).stdout
@@ -71,12 +82,15 @@ def readme_problems(data, version):
         if listed[program] != usage[program]:
             problems.append(f"README.txt lists {sorted(listed[program])} for {program}, "
                             f"its usage text {sorted(usage[program])}")
-    shown = {"tickgauge": set(re.findall(r"tickgauge(?:64)?(?:\.exe)?((?: +-[A-Za-z]\w*)+)", text)),
-             "tickstat": set(re.findall(r"tickstat(?:\.exe)?((?: +-[\w-]+(?: +[\w.]+)?)+)", text))}
-    shown["tickstat"].update(re.findall(r"(?<!\S)--[a-z][\w-]*", text))
+    shown = {name: set(re.findall(rf"{name}(?:\.exe)?((?: +-[\w-]+(?: +[\w.]+)?)+)", text))
+             for name in NAMES if name != "tickgauge"}
+    shown["tickgauge"] = set(re.findall(r"tickgauge(?:64)?(?:\.exe)?((?: +-[A-Za-z]\w*)+)", text))
     for program, places in shown.items():
         for option in set(re.findall(r"(?<!\S)--?[A-Za-z][\w-]*", " ".join(places))) - usage[program]:
             problems.append(f"README.txt shows {program} {option}, which its usage text does not list")
+    companions = set().union(*(usage[name] for name in NAMES if name != "tickgauge"))
+    for option in sorted(set(re.findall(r"(?<!\S)--[a-z][\w-]*", text)) - companions):
+        problems.append(f"README.txt shows {option}, which no usage text lists")
     return problems
 
 

@@ -5,33 +5,34 @@
 
 #include <cstdint>
 
-#include "readout_stand_in.h"  // until readout/ lands: clock_settings.h
+#include "clock_settings.h"
 
 // What a clock tells, which decides the answer it can be.
 enum ClockKind { kTimeOfDay, kInterval, kCpuTime, kCounter };
 
-// One clock of the machine, as the platform lists it.
+// One clock of the machine, as the platform lists it; what a platform leaves out is
+// not known or not so.
 struct Clock {
-  const char* name;          // as a program calls it: "QueryPerformanceCounter", "CLOCK_MONOTONIC"
-  ClockKind kind;            // what it counts
-  bool present;              // false where this system lacks it: its row says so
-  int64_t (*read)();         // its value now, in ticks; null where it is not present
-  int64_t ticks_per_second;  // 0 where the system does not say: found against the reference
-  int wrap_bits;             // 32 for a count that wraps at 2^32 (GetTickCount), else 0
-  double stated_ns;          // the resolution the system states, 0 where nothing states one
-  const char* stated_by;     // what states it: "clock_getres", "NtQueryTimerResolution"
-  bool follows_timer;        // the stated resolution is the timer interval of the moment
-  bool per_thread;           // each thread has its own (thread CPU time): not compared across
-  const char* remark;        // a fact the system gives about it, or null
+  const char* name = nullptr;       // as a program calls it: "QueryPerformanceCounter"
+  ClockKind kind = kInterval;       // what it counts
+  bool present = false;             // false where this system lacks it: its row says so
+  int64_t (*read)() = nullptr;      // its value now, in ticks; null where it is not present
+  int64_t ticks_per_second = 0;     // 0 where the system does not say: found against the reference
+  int wrap_bits = 0;                // 32 for a count that wraps at 2^32 (GetTickCount), else 0
+  double stated_ns = 0;             // the resolution the system states, 0 where nothing states one
+  const char* stated_by = nullptr;  // what states it: "clock_getres", "NtQueryTimerResolution"
+  bool follows_timer = false;       // the stated resolution is the timer interval of the moment
+  bool per_thread = false;       // each thread has its own (thread CPU time): not compared across
+  const char* remark = nullptr;  // a fact the system gives about it, or null
 };
 
 // One kind of 1 ms wait, as the platform lists it.
 struct Wait {
-  const char* name;  // "Sleep(1)", "nanosleep 1 ms, slack 1 ns"
-  bool present;      // false where this system lacks it: its row says so
-  bool (*begin)();   // sets up what the waits need (a finer timer); false when refused. May be null
-  void (*wait)();    // one wait of 1 ms
-  void (*end)();     // gives back what begin took, the finer timer above all. May be null
+  const char* name = nullptr;  // "Sleep(1)", "nanosleep 1 ms, slack 1 ns"
+  bool present = false;        // false where this system lacks it: its row says so
+  bool (*begin)() = nullptr;   // sets up what the waits need (a finer timer); false if refused
+  void (*wait)() = nullptr;    // one wait of 1 ms
+  void (*end)() = nullptr;     // gives back what begin took, the finer timer above all
 };
 
 // A setting that decides how long a wait takes: the timer interval, the timer slack.

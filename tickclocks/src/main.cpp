@@ -1,8 +1,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "console.h"
 #include "machine.h"
-#include "readout_stand_in.h"  // until readout/ lands: console.h
 #include "tickclocks.h"
 
 namespace {
@@ -28,8 +28,10 @@ int main(int argc, char* argv[]) {
   // Progress goes to a console: standard output's, else standard error's where the
   // report goes into a file or a pipe.
   FILE* progress = is_terminal(stdout) ? stdout : is_terminal(stderr) ? stderr : nullptr;
-  const Outputs outputs = {stdout, stderr, progress,
-                           progress != nullptr ? console_columns(progress) : 0};
+  const Outputs outputs = {.out = stdout,
+                           .err = stderr,
+                           .progress = progress,
+                           .columns = progress != nullptr ? console_columns(progress) : 0};
   const int status = run_tickclocks(argc, arguments_in_utf8(argc, argv), machine, outputs);
   console_outputs_finished();
   return status;

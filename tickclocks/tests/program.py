@@ -9,11 +9,13 @@ import csv
 import os
 import pty
 import re
-import select
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
+from harness import Failure, command, dispatch, read_until  # noqa: E402
 
 LINUX_CLOCKS = ["CLOCK_REALTIME", "CLOCK_REALTIME_COARSE", "CLOCK_TAI", "CLOCK_MONOTONIC",
                 "CLOCK_MONOTONIC_COARSE", "CLOCK_MONOTONIC_RAW", "CLOCK_BOOTTIME", "CLOCK_PROCESS_CPUTIME_ID",
@@ -27,10 +29,6 @@ NOT_IN_WINE = {"QueryInterruptTime", "QueryInterruptTimePrecise", "QueryUnbiased
 ANSWERS = ["finest clock of the day:", "finest interval clock:", "cheapest never seen going back:"]
 
 
-class Failure(Exception):
-    pass
-
-
 class Program:
     def __init__(self, options):
         self.options = options
@@ -38,7 +36,7 @@ class Program:
         self.clocks = WINDOWS_CLOCKS if self.windows else LINUX_CLOCKS
 
     def command(self, arguments):
-        return ([self.options.runner] if self.windows else []) + [self.options.program] + arguments
+        return command(self.options.runner, self.options.program, *arguments)
 
     def run(self, arguments, stdout=subprocess.PIPE, timeout=120):
         done = subprocess.run(self.command(arguments), stdout=stdout, stderr=subprocess.PIPE,
@@ -157,26 +155,26 @@ def on_console(p, arguments):
     return process_id, terminal
 
 
-def read_console(terminal, until, timeout=120):
-    """What the terminal showed until a text appeared, or until the program ended."""
-    seen, deadline = b"", time.monotonic() + timeout
-    while until not in seen:
-        if not select.select([terminal], [], [], max(0, deadline - time.monotonic()))[0]:
-            raise Failure(f"no {until!r} within {timeout} s: {seen[-400:]!r}")
+def read_to_end(terminal):
+    """What the terminal shows until its program ends (ctest's timeout bounds the wait)."""
+    seen = b""
+    while True:
         try:
-            seen += os.read(terminal, 65536)
+            chunk = os.read(terminal, 65536)
         except OSError:  # the program has ended
-            break
-    return seen
+            return seen
+        if not chunk:
+            return seen
+        seen += chunk
 
 
 def case_interrupt(p):
     """Ctrl+C ends a run with what it has measured, status 0."""
     process_id, terminal = on_console(p, ["--seconds", "60"])
-    read_console(terminal, b"measuring")
+    read_until(terminal, lambda seen: b"measuring" in seen, 120, "progress")
     time.sleep(1)
     os.write(terminal, b"\x03")
-    seen = read_console(terminal, b"\0")
+    seen = read_to_end(terminal)
     os.close(terminal)
     _, status = os.waitpid(process_id, 0)
     if os.waitstatus_to_exitcode(status) != 0 or b"The run was ended early" not in seen \
@@ -188,7 +186,7 @@ def case_console(p):
     """On a console the progress is shown on one line, rewritten in place and cleared
     before the report; with the report going into a file, on standard error's console."""
     process_id, terminal = on_console(p, ["--clock", p.clocks[0], "--seconds", "1"])
-    seen = read_console(terminal, b"\0")
+    seen = read_to_end(terminal)
     os.close(terminal)
     os.waitpid(process_id, 0)
     # Cleared by spaces, or by the erase that Wine's console sends for them.
@@ -200,7 +198,7 @@ def case_console(p):
         if process_id == 0:
             os.dup2(report.fileno(), 1)
             os.execvp(p.command([])[0], p.command(["--clock", p.clocks[0], "--seconds", "1"]))
-        shown = read_console(terminal, b"\0")
+        shown = read_to_end(terminal)
         os.close(terminal)
         os.waitpid(process_id, 0)
         report.seek(0)
@@ -215,13 +213,7 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--runner")
     options = parser.parse_args()
-    try:
-        globals()["case_" + options.case](Program(options))
-    except (Failure, subprocess.TimeoutExpired) as failure:
-        print(f"FAILED {options.case}: {failure}")
-        return 1
-    print(f"passed {options.case}")
-    return 0
+    return dispatch(globals(), options.case, Program(options))
 
 
 if __name__ == "__main__":

@@ -113,9 +113,16 @@ void script_machine(const ScriptedClock* clocks, int count, int64_t stop_at_ns) 
 }
 
 Machine scripted_machine() {
-  return Machine{list_clocks,   list_waits,   reference_ns, "the scripted reference",
-                 processors,    start_thread, join_thread,  wait_setting,
-                 read_settings, should_stop};
+  return Machine{.list_clocks = list_clocks,
+                 .list_waits = list_waits,
+                 .reference_ns = reference_ns,
+                 .reference_name = "the scripted reference",
+                 .processors = processors,
+                 .start_thread = start_thread,
+                 .join_thread = join_thread,
+                 .wait_setting = wait_setting,
+                 .read_settings = read_settings,
+                 .should_stop = should_stop};
 }
 
 bool scripted_timer_held() { return timer_held; }

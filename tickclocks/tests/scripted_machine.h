@@ -10,16 +10,16 @@
 // One scripted clock, in ns; its value is the world's time, stepped, set back and stopped.
 struct ScriptedClock {
   const char* name;
-  int64_t step_ns;  // the value moves in steps of this
-  int64_t cost_ns;  // each read moves the world's time on by this
-  double stated_ns;
-  int64_t back_at_ns;  // from this time of the run on it reads back_by_ns less; 0 never
-  int64_t back_by_ns;
-  int64_t stop_at_ns;         // from this time of the run on it stands still; 0 never
-  int64_t processor1_lag_ns;  // readings on processor 1 lag by this
-  ClockKind kind;
-  bool present;
-  bool follows_timer;  // stated by the scripted timer interval instead
+  int64_t step_ns = 1;     // the value moves in steps of this
+  int64_t cost_ns = 1000;  // each read moves the world's time on by this
+  double stated_ns = 0;
+  int64_t back_at_ns = 0;  // from this time of the run on it reads back_by_ns less; 0 never
+  int64_t back_by_ns = 0;
+  int64_t stop_at_ns = 0;         // from this time of the run on it stands still; 0 never
+  int64_t processor1_lag_ns = 0;  // readings on processor 1 lag by this
+  ClockKind kind = kInterval;
+  bool present = true;
+  bool follows_timer = false;  // stated by the scripted timer interval instead
 };
 
 // Sets the world up anew with these clocks; the timer interval starts at 15.625 ms and

@@ -2,8 +2,8 @@
 
 #include <cinttypes>
 
-#include "settings.h"
-#include "step_line.h"
+#include "settings_changes.h"
+#include "units.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "records.h"
+#include "output.h"
 
 // Writes the header row to file, which the output then owns.
 const Output* start_csv_output(FILE* file);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "input.h"
+
 namespace {
 
 enum class Encoding { unknown, bytes, utf16 };
@@ -9,12 +11,8 @@ enum class Encoding { unknown, bytes, utf16 };
 Encoding encoding;
 int odd_byte;  // the first half of a UTF-16 unit whose second half is still to come, or -1
 
-// Reads through the seam, or with fread where there is none.
-long read_more(const Streams& streams, char* to, size_t size) {
-  if (streams.read_some != nullptr) return streams.read_some(streams.in, to, size);
-  const size_t got = std::fread(to, 1, size, streams.in);
-  if (got > 0) return static_cast<long>(got);
-  return std::ferror(streams.in) != 0 ? kReadFailed : kReadEnd;
+long read_more(const Streams& streams, const Machine& machine, char* to, size_t size) {
+  return machine.read_some(streams.in, to, size);
 }
 
 // Narrows the UTF-16 units in to[0, have) in place; returns the characters made.
@@ -30,11 +28,11 @@ size_t narrow(char* to, size_t have) {
 }
 
 // Reads UTF-16 until at least one character is made, or the input ends.
-long read_wide(const Streams& streams, char* to, size_t size) {
+long read_wide(const Streams& streams, const Machine& machine, char* to, size_t size) {
   for (;;) {
     size_t have = 0;
     if (odd_byte >= 0) to[have++] = static_cast<char>(odd_byte);
-    const long got = read_more(streams, to + have, size - have);
+    const long got = read_more(streams, machine, to + have, size - have);
     if (got <= 0) return got;
     const size_t made = narrow(to, have + static_cast<size_t>(got));
     if (made > 0) return static_cast<long>(made);
@@ -49,10 +47,10 @@ bool may_be_mark(const char* text, size_t n) {
 
 // The first read, which tells the encoding by its byte-order mark: a pipe may hand over
 // the mark's bytes one at a time.
-long read_first(const Streams& streams, char* to, size_t size) {
-  long got = read_more(streams, to, size);
+long read_first(const Streams& streams, const Machine& machine, char* to, size_t size) {
+  long got = read_more(streams, machine, to, size);
   while (got > 0 && may_be_mark(to, static_cast<size_t>(got))) {
-    const long more = read_more(streams, to + got, size - static_cast<size_t>(got));
+    const long more = read_more(streams, machine, to + got, size - static_cast<size_t>(got));
     if (more <= 0) break;
     got += more;
   }
@@ -61,12 +59,12 @@ long read_first(const Streams& streams, char* to, size_t size) {
     encoding = Encoding::utf16;
     const size_t made = narrow(to + 2, static_cast<size_t>(got) - 2);
     std::memmove(to, to + 2, made);
-    return made > 0 ? static_cast<long>(made) : read_wide(streams, to, size);
+    return made > 0 ? static_cast<long>(made) : read_wide(streams, machine, to, size);
   }
   if (got >= 3 && std::memcmp(to, "\xef\xbb\xbf", 3) == 0) {
     got -= 3;
     std::memmove(to, to + 3, static_cast<size_t>(got));
-    if (got == 0) got = read_more(streams, to, size);
+    if (got == 0) got = read_more(streams, machine, to, size);
   }
   return got;
 }
@@ -78,8 +76,8 @@ void start_input_text() {
   odd_byte = -1;
 }
 
-long read_text(const Streams& streams, char* to, size_t size) {
-  if (encoding == Encoding::bytes) return read_more(streams, to, size);
-  if (encoding == Encoding::utf16) return read_wide(streams, to, size);
-  return read_first(streams, to, size);
+long read_text(const Streams& streams, const Machine& machine, char* to, size_t size) {
+  if (encoding == Encoding::bytes) return read_more(streams, machine, to, size);
+  if (encoding == Encoding::utf16) return read_wide(streams, machine, to, size);
+  return read_first(streams, machine, to, size);
 }

@@ -4,22 +4,23 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "settings.h"
-#include "step_line.h"
+#include "periods.h"
+#include "settings_changes.h"
+#include "units.h"
 
 namespace {
 
 const int kStatusCapacity = 160;
 
 FILE* out;
-int (*columns_of)(FILE* stream);
+const Machine* machine;
 int status_width;  // of the status line on the screen, 0 when none is
 std::time_t status_shown;
 
 // What a status line may take of the window's width: all but the last column, since
 // a line that reaches it wraps on some terminals and \r then returns to the wrapped row.
 int status_room() {
-  const int columns = columns_of != nullptr ? columns_of(out) : 0;
+  const int columns = machine->columns != nullptr ? machine->columns(out) : 0;
   return columns <= 0 || columns > kStatusCapacity ? kStatusCapacity - 1 : columns - 1;
 }
 
@@ -46,9 +47,11 @@ void print_period(const PeriodRecord& period) {
   clear_status();
   char figures[256];
   std::fputs(format_period(period, figures), out);
-  if (period.began != 0) {
+  if (period.began != 0 && machine->local_time != nullptr) {
+    std::tm local = {};
+    machine->local_time(period.began, &local);
     char began[16];
-    std::strftime(began, sizeof began, "%H:%M:%S", std::localtime(&period.began));  // NOLINT
+    std::strftime(began, sizeof began, "%H:%M:%S", &local);
     std::fprintf(out, ", began %s", began);
   }
   print_period_settings(period);
@@ -108,14 +111,14 @@ int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapaci
 
 void print_change(const SettingsChange& change) {
   clear_status();
-  print_settings_change(out, change);
+  print_settings_change(out, change, machine->local_time);
   std::fflush(out);
 }
 
 // At most once a second of tickstat's own clock: a file read at full speed closes
 // thousands of seconds of clock time in one.
 void show_status(const SecondRecord& second) {
-  const std::time_t now = std::time(nullptr);
+  const std::time_t now = machine->now();
   if (now == status_shown) return;
   status_shown = now;
   const int room = status_room();
@@ -135,9 +138,9 @@ const Output kLinesAndStatus = {show_status, print_period, print_event, print_ch
 
 }  // namespace
 
-const Output* start_live_output(FILE* stream, bool is_terminal, int (*columns)(FILE* stream)) {
+const Output* start_live_output(FILE* stream, bool is_terminal, const Machine& on) {
   out = stream;
-  columns_of = columns;
+  machine = &on;
   status_width = 0;
   status_shown = 0;
   return is_terminal ? &kLinesAndStatus : &kLines;

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 
-#include "records.h"
+#include "machine.h"
+#include "output.h"
 
 // Prints to out; terminal says whether out is one, and so whether to show the status
-// line, cut to the width columns gives each time (0 or null: not known, not cut).
-const Output* start_live_output(FILE* out, bool terminal, int (*columns)(FILE* out));
+// line, cut to the width machine.columns gives each time (0 or null: not known, not cut).
+// The machine lasts the run.
+const Output* start_live_output(FILE* out, bool terminal, const Machine& machine);
 
 // Clears the status line, so that what follows starts on a clean line.
 void finish_live_output();

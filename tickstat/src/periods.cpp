@@ -1,5 +1,10 @@
 #include "periods.h"
 
+#include <cinttypes>
+#include <cstdio>
+
+#include "units.h"
+
 namespace {
 
 int64_t length(const PeriodRecord& period) { return period.end - period.start; }
@@ -31,4 +36,17 @@ void keep_if_long(LongestPeriods* longest, const PeriodRecord& period) {
   // Kept rows stay in the order they began: close the gap, add the new one last.
   for (int i = drop; i + 1 < kKeptPeriods; i++) longest->rows[i] = longest->rows[i + 1];
   longest->rows[kKeptPeriods - 1] = period;
+}
+
+const char* format_period(const PeriodRecord& period, char (&text)[256]) {
+  char start[32], end[32], length[32], typical[32], share[32], min[32], max[32];
+  std::snprintf(text, sizeof text,
+                "period %" PRId64 ": %s to %s (%s), %" PRIu64
+                " step%s, typical %s ms (%5s%%), min %s ms, max %s ms",
+                period.number, format_clock(period.start, start), format_clock(period.end, end),
+                format_clock(period.end - period.start, length), period.steps, plural(period.steps),
+                period.has_typical ? format_ms(period.typical, typical) : "?",
+                period.has_typical ? format_share(period.typical_count, period.steps, share) : "?",
+                format_ms(period.min, min), format_ms(period.max, max));
+  return text;
 }

@@ -1,7 +1,5 @@
 #include "step_line.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -29,16 +27,6 @@ const char* parse_fraction(const char* p, uint64_t* fraction) {
   return *p == '\n' ? p + 1 : nullptr;
 }
 
-const char* format_fixed(int64_t units, int64_t per_unit, int decimals, char (&text)[32]) {
-  const uint64_t magnitude =
-      units < 0 ? 0 - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
-  const uint64_t whole = magnitude / static_cast<uint64_t>(per_unit);
-  const uint64_t part = magnitude % static_cast<uint64_t>(per_unit);
-  std::snprintf(text, sizeof text, "%s%" PRIu64 ".%0*" PRIu64, units < 0 ? "-" : "", whole,
-                decimals, part);
-  return text;
-}
-
 }  // namespace
 
 const char* parse_step_line(const char* p, int64_t* units) {
@@ -54,41 +42,4 @@ const char* parse_step_line(const char* p, int64_t* units) {
   if (next == nullptr || value > static_cast<uint64_t>(INT64_MAX)) return nullptr;
   *units = negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
   return next;
-}
-
-const char* format_ms(int64_t units, char (&text)[32]) {
-  return format_fixed(units, 10000, 4, text);
-}
-
-const char* format_seconds(int64_t units, char (&text)[32]) {
-  return format_fixed(units, kUnitsPerSecond, 7, text);
-}
-
-const char* format_share(uint64_t part, uint64_t whole, char (&text)[32]) {
-  // From integers, so that every output rounds a share the same way: 1/16 is 6.3.
-  const uint64_t tenths = whole == 0 ? 0 : (part * 2000 / whole + 1) / 2;
-  std::snprintf(text, sizeof text, "%" PRIu64 ".%" PRIu64, tenths / 10, tenths % 10);
-  return text;
-}
-
-const char* format_clock(int64_t units, char (&text)[32]) {
-  const int64_t seconds = units / kUnitsPerSecond;
-  std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d", seconds / 3600,
-                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-  return text;
-}
-
-const char* plural(uint64_t count) { return count == 1 ? "" : "s"; }
-
-const char* format_period(const PeriodRecord& period, char (&text)[256]) {
-  char start[32], end[32], length[32], typical[32], share[32], min[32], max[32];
-  std::snprintf(text, sizeof text,
-                "period %" PRId64 ": %s to %s (%s), %" PRIu64
-                " step%s, typical %s ms (%5s%%), min %s ms, max %s ms",
-                period.number, format_clock(period.start, start), format_clock(period.end, end),
-                format_clock(period.end - period.start, length), period.steps, plural(period.steps),
-                period.has_typical ? format_ms(period.typical, typical) : "?",
-                period.has_typical ? format_share(period.typical_count, period.steps, share) : "?",
-                format_ms(period.min, min), format_ms(period.max, max));
-  return text;
 }

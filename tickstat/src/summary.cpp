@@ -4,8 +4,8 @@
 #include <cinttypes>
 #include <cmath>
 
-#include "settings.h"
-#include "step_line.h"
+#include "clock_settings.h"
+#include "units.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <cinttypes>
 #include <cmath>
 
-#include "step_line.h"
+#include "periods.h"
+#include "units.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "records.h"
+#include "output.h"
 #include "tally.h"
 
 // Gathers the seconds and periods into fixed buckets for file, which the output then owns;

@@ -1,7 +1,7 @@
 #include "tally.h"
 
-#include "settings.h"
-#include "step_line.h"
+#include "settings_changes.h"
+#include "units.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ void start_second(Tally* tally, int64_t number) {
   tally->second_max = INT64_MIN;
   tally->second_backward = 0;
   tally->second_jumps = 0;
-  tally->second_began = tally->live ? std::time(nullptr) : 0;
+  tally->second_began = tally->now != nullptr ? tally->now() : 0;
   tally->second_untabled_before = tally->sizes.untabled;
   if (tally->read_settings != nullptr) take_settings(tally);
 }
@@ -159,13 +159,13 @@ void take_clock_event(Tally* tally, int64_t units) {
 
 }  // namespace
 
-Tally* start_tally(const Outputs* outputs, bool live) {
+Tally* start_tally(const Outputs* outputs, std::time_t (*now)()) {
   const uint32_t used_before = the_tally.sizes.used_count;
   the_tally = Tally{};
   the_tally.min = INT64_MAX;
   the_tally.max = INT64_MIN;
   the_tally.outputs = outputs;
-  the_tally.live = live;
+  the_tally.now = now;
   init_size_table(&the_tally.sizes, SizeStorage{size_slots, size_direct, size_used, size_touched,
                                                 size_in_period, kSizeSlots, used_before});
   start_second(&the_tally, 1);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "output.h"
 #include "periods.h"
 #include "records.h"
 #include "size_table.h"
@@ -50,14 +51,15 @@ struct Tally {
   uint64_t periods;  // periods closed
   LongestPeriods longest;
   const Outputs* outputs;
-  bool live;  // the input is a pipe or a terminal, read as it is written
+  std::time_t (*now)();  // tickstat's own clock; null when the input is not live
   void (*read_settings)(ClockSettings* settings);  // null when none are read
   ClockSettings settings_at_start;
   ClockSettings settings;  // the last reading
 };
 
-// The one tally of this run, emptied; live says whether to read tickstat's own clock.
-Tally* start_tally(const Outputs* outputs, bool live);
+// The one tally of this run, emptied; now is tickstat's own clock, read while the input
+// is live, else null.
+Tally* start_tally(const Outputs* outputs, std::time_t (*now)());
 
 // Reads the machine's clock settings through read now and at the start of each second
 // of clock time, handing each change to the outputs.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "csv_output.h"
+#include "input.h"
 #include "input_text.h"
 #include "live_output.h"
 #include "step_line.h"
@@ -64,12 +65,12 @@ const char* take_lines(const char* p, const char* end, bool* skipping, Tally* ta
 // Reads every line of in; a line longer than the buffer is skipped whole. Stops early,
 // as at the end of the input, once standard output cannot be written (its reader has
 // gone). Returns how the reading ended, with *read_errno set on kReadFailed.
-long read_steps(const Streams& streams, Tally* tally, int* read_errno) {
+long read_steps(const Streams& streams, const Machine& machine, Tally* tally, int* read_errno) {
   size_t kept = 0;
   bool skipping = false;
   long got;
   start_input_text();
-  while ((got = read_text(streams, buffer + kept, kLineCapacity - kept)) > 0) {
+  while ((got = read_text(streams, machine, buffer + kept, kLineCapacity - kept)) > 0) {
     char* end = buffer + kept + static_cast<size_t>(got);
     *end = '\n';
     const char* rest = take_lines(buffer, end, &skipping, tally);
@@ -124,8 +125,8 @@ bool read_options(int argc, const char* const argv[], Options* options) {
 
 // Opens an output file before any input is read, so that a wrong path costs nothing;
 // it is emptied only once it is known to be no other file of the run.
-FILE* open_output(const char* path, const Streams& streams) {
-  FILE* file = streams.open_output(path);
+FILE* open_output(const char* path, const Streams& streams, const Machine& machine) {
+  FILE* file = machine.open_output(path);
   if (file == nullptr) {
     std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
   }
@@ -134,18 +135,19 @@ FILE* open_output(const char* path, const Streams& streams) {
 
 // Whether an output may not be written over, saying why: it is the input, standard
 // output's file, or the other output.
-bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& streams) {
-  if (csv != nullptr && svg != nullptr && streams.same_file(csv, svg)) {
+bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& streams,
+             const Machine& machine) {
+  if (csv != nullptr && svg != nullptr && machine.same_file(csv, svg)) {
     std::fprintf(streams.err, "tickstat: --csv %s and --svg %s name one file\n", options.csv,
                  options.svg);
     return true;
   }
   for (const auto& [file, path] : {std::pair{csv, options.csv}, std::pair{svg, options.svg}}) {
-    if (file != nullptr && streams.same_file(file, streams.in)) {
+    if (file != nullptr && machine.same_file(file, streams.in)) {
       std::fprintf(streams.err, "tickstat: %s is the input itself; it is left as it is\n", path);
       return true;
     }
-    if (file != nullptr && streams.same_file(file, streams.out)) {
+    if (file != nullptr && machine.same_file(file, streams.out)) {
       std::fprintf(streams.err, "tickstat: %s is standard output's file too; give each its own\n",
                    path);
       return true;
@@ -155,14 +157,15 @@ bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& stream
 }
 
 // Opens, checks and empties both files; false, each closed again, when one cannot be used.
-bool open_outputs(const Options& options, const Streams& streams, FILE** csv, FILE** svg) {
-  *csv = options.csv != nullptr ? open_output(options.csv, streams) : nullptr;
-  *svg = options.svg != nullptr ? open_output(options.svg, streams) : nullptr;
+bool open_outputs(const Options& options, const Streams& streams, const Machine& machine,
+                  FILE** csv, FILE** svg) {
+  *csv = options.csv != nullptr ? open_output(options.csv, streams, machine) : nullptr;
+  *svg = options.svg != nullptr ? open_output(options.svg, streams, machine) : nullptr;
   bool usable = (options.csv == nullptr || *csv != nullptr) &&
                 (options.svg == nullptr || *svg != nullptr) &&
-                !refused(options, *csv, *svg, streams);
+                !refused(options, *csv, *svg, streams, machine);
   for (const auto& [file, path] : {std::pair{*csv, options.csv}, std::pair{*svg, options.svg}}) {
-    if (usable && file != nullptr && !streams.empty_file(file)) {
+    if (usable && file != nullptr && !machine.empty_file(file)) {
       std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
       usable = false;
     }
@@ -189,10 +192,10 @@ bool finish_outputs(const Options& options, const Tally& tally, FILE* err) {
 }
 
 // When a live run began, for its picture; null for input that was written before.
-const std::tm* run_began(const Streams& streams) {
+const std::tm* run_began(const Streams& streams, const Machine& machine) {
   static std::tm began;
-  if (!streams.live_input || streams.local_time == nullptr) return nullptr;
-  streams.local_time(&began);
+  if (!streams.live_input || machine.local_time == nullptr) return nullptr;
+  machine.local_time(machine.now(), &began);
   return &began;
 }
 
@@ -203,10 +206,10 @@ bool print_last(const Tally& tally, const Streams& streams) {
 }
 
 // Finishes the files and the summary once the input has ended; returns the exit status.
-int end_run(const Options& options, const Streams& streams, const Tally* tally, long end,
-            int read_errno) {
+int end_run(const Options& options, const Streams& streams, const Machine& machine,
+            const Tally* tally, long end, int read_errno) {
   const bool written = finish_outputs(options, *tally, streams.err);
-  if (streams.files_written != nullptr) streams.files_written();
+  if (machine.files_written != nullptr) machine.files_written();
   if (end == kReadFailed) {
     std::fprintf(streams.err, "tickstat: could not read all of standard input: %s\n",
                  std::strerror(read_errno));
@@ -225,7 +228,7 @@ int end_run(const Options& options, const Streams& streams, const Tally* tally, 
 
 }  // namespace
 
-int run_tickstat(int argc, char* argv[], const Streams& streams) {
+int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& machine) {
   Options options = {};
   if (!read_options(argc, argv, &options) || options.help) {
     std::fputs(kUsage, options.help ? streams.out : streams.err);
@@ -237,22 +240,23 @@ int run_tickstat(int argc, char* argv[], const Streams& streams) {
   }
   FILE* csv = nullptr;
   FILE* svg = nullptr;
-  if (!open_outputs(options, streams, &csv, &svg)) return 1;
-  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, streams.columns)}, 1};
+  if (!open_outputs(options, streams, machine, &csv, &svg)) return 1;
+  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, machine)}, 1};
   if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
-  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg, run_began(streams));
-  Tally* tally = start_tally(&outputs, streams.live_input);
+  if (svg != nullptr)
+    outputs.list[outputs.count++] = start_svg_output(svg, run_began(streams, machine));
+  Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr);
   if (streams.terminal_in) {
     // Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
     std::fprintf(streams.err,
                  "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat. End typed lines "
                  "with %s.\n",
-                 streams.end_of_typed_input);
+                 machine.end_of_typed_input);
   }
   // The settings of the machine reading a recording say nothing about the recording.
-  if (streams.live_input) read_settings_each_second(tally, streams.read_settings);
+  if (streams.live_input) read_settings_each_second(tally, machine.read_settings);
   int read_errno = 0;
-  const long end = read_steps(streams, tally, &read_errno);
+  const long end = read_steps(streams, machine, tally, &read_errno);
   close_tally(tally);
-  return end_run(options, streams, tally, end, read_errno);
+  return end_run(options, streams, machine, tally, end, read_errno);
 }

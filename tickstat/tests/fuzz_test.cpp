@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "console.h"
 #include "tickstat.h"
 
 namespace {
@@ -61,10 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* argv[] = {program, csv_option, &csv[0], svg_option, &svg[0], nullptr};
   FILE* in = std::fopen("/dev/null", "rb");
   FILE* out = std::fopen("/dev/null", "wb");
-  const Streams streams = {in,          out,         out,       true,       true,
-                           read_pieces, open_output, same_file, empty_file, nullptr,
-                           true,        "KEYS",      narrow,    nullptr,    changing_settings};
-  const int status = run_tickstat(5, argv, streams);
+  const Streams streams = {.in = in,
+                           .out = out,
+                           .err = out,
+                           .live_input = true,
+                           .terminal_in = true,
+                           .terminal_out = true};
+  Machine machine = real_machine();
+  machine.read_some = read_pieces;
+  machine.files_written = nullptr;
+  machine.columns = narrow;
+  machine.read_settings = changing_settings;
+  machine.end_of_typed_input = "KEYS";
+  const int status = run_tickstat(5, argv, streams, machine);
   std::fclose(in);
   std::fclose(out);
   if (status != 0 && status != 2) std::abort();  // every write here can succeed

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "console.h"
 #include "tickstat.h"
 
 namespace {
@@ -66,8 +65,9 @@ int main(int argc, char* argv[]) {
     std::fputs("usage: tickstat_scripted SCRIPT [tickstat's options] < steps\n", stderr);
     return 1;
   }
-  const Streams streams = {stdin,   stdout,      stderr,    true,       false,
-                           nullptr, open_output, same_file, empty_file, nullptr,
-                           false,   nullptr,     nullptr,   nullptr,    read_scripted_settings};
-  return run_tickstat(argc - 1, argv + 1, streams);
+  Streams streams = standard_streams();
+  streams.live_input = true;
+  Machine machine = real_machine();
+  machine.read_settings = read_scripted_settings;
+  return run_tickstat(argc - 1, argv + 1, streams, machine);
 }

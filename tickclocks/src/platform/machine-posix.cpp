@@ -70,24 +70,16 @@ int64_t read_counter() {
 Clock counter_clock() {
   unsigned a = 0, b = 0, c = 0, d = 0;
   const bool invariant = __get_cpuid(0x80000007, &a, &b, &c, &d) != 0 && (d & (1u << 8)) != 0;
-  return Clock{"rdtsc",
-               kCounter,
-               true,
-               read_counter,
-               0,
-               0,
-               0,
-               nullptr,
-               false,
-               false,
-               invariant ? "CPUID calls the time-stamp counter invariant"
-                         : "CPUID does not call the time-stamp counter invariant, so its rate "
-                           "may change with the processor's"};
+  return Clock{.name = "rdtsc",
+               .kind = kCounter,
+               .present = true,
+               .read = read_counter,
+               .remark = invariant ? "CPUID calls the time-stamp counter invariant"
+                                   : "CPUID does not call the time-stamp counter invariant, so "
+                                     "its rate may change with the processor's"};
 }
 #else
-Clock counter_clock() {
-  return Clock{"rdtsc", kCounter, false, nullptr, 0, 0, 0, nullptr, false, false, nullptr};
-}
+Clock counter_clock() { return Clock{.name = "rdtsc", .kind = kCounter}; }
 #endif
 
 int list_clocks(Clock* clocks, int capacity) {
@@ -96,23 +88,26 @@ int list_clocks(Clock* clocks, int capacity) {
     timespec resolution;
     const bool present = clock_getres(known.id, &resolution) == 0;
     if (count == capacity) break;
-    clocks[count++] = Clock{known.name,
-                            known.kind,
-                            present,
-                            present ? known.read : nullptr,
-                            1000000000,
-                            0,
-                            present ? static_cast<double>(timespec_ns(resolution)) : 0,
-                            "clock_getres",
-                            false,
-                            known.id == CLOCK_THREAD_CPUTIME_ID,
-                            nullptr};
+    clocks[count++] = Clock{.name = known.name,
+                            .kind = known.kind,
+                            .present = present,
+                            .read = present ? known.read : nullptr,
+                            .ticks_per_second = 1000000000,
+                            .stated_ns = present ? static_cast<double>(timespec_ns(resolution)) : 0,
+                            .stated_by = "clock_getres",
+                            .per_thread = known.id == CLOCK_THREAD_CPUTIME_ID};
   }
-  const Clock others[] = {
-      {"gettimeofday", kTimeOfDay, true, read_time_of_day, 1000000, 0, 0, nullptr, false, false,
-       nullptr},
-      {"time", kTimeOfDay, true, read_time, 1, 0, 0, nullptr, false, false, nullptr},
-      counter_clock()};
+  const Clock others[] = {Clock{.name = "gettimeofday",
+                                .kind = kTimeOfDay,
+                                .present = true,
+                                .read = read_time_of_day,
+                                .ticks_per_second = 1000000},
+                          Clock{.name = "time",
+                                .kind = kTimeOfDay,
+                                .present = true,
+                                .read = read_time,
+                                .ticks_per_second = 1},
+                          counter_clock()};
   for (const Clock& other : others) {
     if (count < capacity) clocks[count++] = other;
   }
@@ -134,9 +129,12 @@ bool finest_slack() {
 void restore_slack() { prctl(PR_SET_TIMERSLACK, saved_slack, 0, 0, 0); }
 
 int list_waits(Wait* waits, int capacity) {
-  const Wait known[] = {
-      {"nanosleep 1 ms", true, nullptr, sleep_1ms, nullptr},
-      {"nanosleep 1 ms, slack 1 ns", true, finest_slack, sleep_1ms, restore_slack}};
+  const Wait known[] = {{.name = "nanosleep 1 ms", .present = true, .wait = sleep_1ms},
+                        {.name = "nanosleep 1 ms, slack 1 ns",
+                         .present = true,
+                         .begin = finest_slack,
+                         .wait = sleep_1ms,
+                         .end = restore_slack}};
   int count = 0;
   for (const Wait& wait : known) {
     if (count < capacity) waits[count++] = wait;
@@ -146,7 +144,8 @@ int list_waits(Wait* waits, int capacity) {
 
 WaitSetting wait_setting() {
   const int slack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
-  return slack >= 0 ? WaitSetting{"slack", slack} : WaitSetting{nullptr, 0};
+  if (slack < 0) return WaitSetting{.what = nullptr, .ns = 0};
+  return WaitSetting{.what = "slack", .ns = slack};
 }
 
 int64_t reference_ns() { return read_clock<CLOCK_MONOTONIC_RAW>(); }
@@ -211,6 +210,14 @@ bool never_stop() { return false; }
 }  // namespace
 
 Machine real_machine() {
-  return Machine{list_clocks,  list_waits,  reference_ns, "CLOCK_MONOTONIC_RAW",   processors,
-                 start_thread, join_thread, wait_setting, read_clock_settings_now, never_stop};
+  return Machine{.list_clocks = list_clocks,
+                 .list_waits = list_waits,
+                 .reference_ns = reference_ns,
+                 .reference_name = "CLOCK_MONOTONIC_RAW",
+                 .processors = processors,
+                 .start_thread = start_thread,
+                 .join_thread = join_thread,
+                 .wait_setting = wait_setting,
+                 .read_settings = read_clock_settings_now,
+                 .should_stop = never_stop};
 }

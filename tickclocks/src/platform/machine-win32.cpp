@@ -155,17 +155,13 @@ int64_t read_tsc() {
 // A clock found at run time: present where its function is.
 Clock found(const char* name, ClockKind kind, bool present, int64_t (*read)(),
             int64_t ticks_per_second, bool follows_timer) {
-  return Clock{name,
-               kind,
-               present,
-               present ? read : nullptr,
-               ticks_per_second,
-               0,
-               0,
-               follows_timer ? "NtQueryTimerResolution" : nullptr,
-               follows_timer,
-               false,
-               nullptr};
+  return Clock{.name = name,
+               .kind = kind,
+               .present = present,
+               .read = present ? read : nullptr,
+               .ticks_per_second = ticks_per_second,
+               .stated_by = follows_timer ? "NtQueryTimerResolution" : nullptr,
+               .follows_timer = follows_timer};
 }
 
 Clock counter_clock() {
@@ -264,12 +260,16 @@ int list_waits(Wait* waits, int capacity) {
   // Windows before 10 1803 refuses the flag: there the timer is not in the system.
   high_resolution_timer = CreateWaitableTimerExW(
       nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-  const Wait known[] = {{"Sleep(1)", true, nullptr, sleep_1ms, nullptr},
-                        {"Sleep(1), finest timer asked",
-                         time_begin_period != nullptr || set_timer_resolution != nullptr,
-                         ask_finest_timer, sleep_1ms, release_timer},
-                        {"high-resolution waitable timer", high_resolution_timer != nullptr,
-                         nullptr, wait_high_resolution, close_high_resolution}};
+  const Wait known[] = {{.name = "Sleep(1)", .present = true, .wait = sleep_1ms},
+                        {.name = "Sleep(1), finest timer asked",
+                         .present = time_begin_period != nullptr || set_timer_resolution != nullptr,
+                         .begin = ask_finest_timer,
+                         .wait = sleep_1ms,
+                         .end = release_timer},
+                        {.name = "high-resolution waitable timer",
+                         .present = high_resolution_timer != nullptr,
+                         .wait = wait_high_resolution,
+                         .end = close_high_resolution}};
   int count = 0;
   for (const Wait& wait : known) {
     if (count < capacity) waits[count++] = wait;
@@ -280,7 +280,8 @@ int list_waits(Wait* waits, int capacity) {
 WaitSetting wait_setting() {
   ClockSettings settings{};
   read_clock_settings_now(&settings);
-  return settings.has_timer ? WaitSetting{"timer", settings.timer * 100} : WaitSetting{nullptr, 0};
+  if (!settings.has_timer) return WaitSetting{.what = nullptr, .ns = 0};
+  return WaitSetting{.what = "timer", .ns = settings.timer * 100};
 }
 
 int64_t reference_ns() {
@@ -357,6 +358,14 @@ bool never_stop() { return false; }
 
 Machine real_machine() {
   find_calls();
-  return Machine{list_clocks,  list_waits,  reference_ns, "QueryPerformanceCounter", processors,
-                 start_thread, join_thread, wait_setting, read_clock_settings_now,   never_stop};
+  return Machine{.list_clocks = list_clocks,
+                 .list_waits = list_waits,
+                 .reference_ns = reference_ns,
+                 .reference_name = "QueryPerformanceCounter",
+                 .processors = processors,
+                 .start_thread = start_thread,
+                 .join_thread = join_thread,
+                 .wait_setting = wait_setting,
+                 .read_settings = read_clock_settings_now,
+                 .should_stop = never_stop};
 }

@@ -3,8 +3,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <ctime>
-
 namespace {
 
 // NtQueryTimerResolution(coarsest, finest, current): ntdll's own names call the
@@ -45,15 +43,8 @@ void read_adjustment(ClockSettings* settings) {
 
 }  // namespace
 
-void read_clock_settings(ClockSettings* settings) {
-  static std::time_t read_at = -1;
-  static ClockSettings last;
-  const std::time_t now = std::time(nullptr);
-  if (now != read_at) {
-    last = ClockSettings{};
-    read_timer(&last);
-    read_adjustment(&last);
-  }
-  read_at = now;
-  *settings = last;
+void read_clock_settings_now(ClockSettings* settings) {
+  *settings = ClockSettings{};
+  read_timer(settings);
+  read_adjustment(settings);
 }

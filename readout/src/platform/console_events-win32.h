@@ -5,20 +5,20 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-// A closing console, a logoff or a shutdown waits at most this long for the files:
+// A closing console, a logoff or a shutdown waits at most this long for the outputs:
 // Windows ends the process about 5 s after it tells of the event.
 constexpr DWORD kCloseWaitMs = 4000;
-// The wait goes in slices, the input ended again in each: the main thread may have
-// been just about to read when the event came.
+// The wait goes in slices, the program's stop asked again in each: its main thread may
+// have been just about to begin a wait when the event came.
 constexpr DWORD kCloseSliceMs = 50;
 
 // What the handler does to the process, in the program the real thing.
 struct ConsoleActions {
-  void (*end_input)();                       // ends the main thread's read, now and later
-  bool (*files_written_within)(DWORD wait);  // true once the files are written
+  void (*stop)();                               // the program's stop action
+  bool (*outputs_finished_within)(DWORD wait);  // true once the outputs are finished
 };
 
 // Answers one console event on the handler's thread: the first Ctrl+C or Ctrl+Break
-// is kept (TRUE), a second is not; a close, logoff or shutdown ends the input and
-// waits, bounded, for the files. interrupts counts the Ctrl+C so far.
+// is kept (TRUE), a second is not; a close, logoff or shutdown stops the program and
+// waits, bounded, for its outputs. interrupts counts the Ctrl+C so far.
 BOOL answer_console_event(DWORD event, volatile LONG* interrupts, const ConsoleActions& actions);

@@ -2,8 +2,6 @@
 
 #include <sys/timex.h>
 
-#include <ctime>
-
 namespace {
 
 ClockSettings read_kernel_state() {
@@ -21,11 +19,4 @@ ClockSettings read_kernel_state() {
 
 }  // namespace
 
-void read_clock_settings(ClockSettings* settings) {
-  static std::time_t read_at = -1;
-  static ClockSettings last;
-  const std::time_t now = std::time(nullptr);
-  if (now != read_at) last = read_kernel_state();
-  read_at = now;
-  *settings = last;
-}
+void read_clock_settings_now(ClockSettings* settings) { *settings = read_kernel_state(); }

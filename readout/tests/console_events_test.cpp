@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "console-win32.h"
+#include "console_events-win32.h"
 
 namespace {
 
@@ -11,8 +11,8 @@ int ended;
 int waits;
 int written_after;  // the wait that sees the files written; 0 never
 
-void end_input() { ended++; }
-bool files_written_within(DWORD) { return ++waits == written_after; }
+void stop() { ended++; }
+bool outputs_finished_within(DWORD) { return ++waits == written_after; }
 
 int failures;
 
@@ -26,7 +26,7 @@ void close_event(DWORD event, int written_at) {
   volatile LONG interrupts = 0;
   ended = waits = 0;
   written_after = written_at;
-  expect(answer_console_event(event, &interrupts, {end_input, files_written_within}) == TRUE,
+  expect(answer_console_event(event, &interrupts, {stop, outputs_finished_within}) == TRUE,
          "a close event is kept until the files are written");
 }
 
@@ -34,7 +34,7 @@ void close_event(DWORD event, int written_at) {
 
 int main() {
   volatile LONG interrupts = 0;
-  const ConsoleActions actions = {end_input, files_written_within};
+  const ConsoleActions actions = {stop, outputs_finished_within};
   expect(answer_console_event(CTRL_C_EVENT, &interrupts, actions) == TRUE, "first Ctrl+C kept");
   expect(answer_console_event(CTRL_BREAK_EVENT, &interrupts, actions) == FALSE,
          "second Ctrl+C ends tickstat");

@@ -12,3 +12,7 @@ bool replace_file(const char* from, const char* to);
 
 // Removes the file at path, if it is there.
 void remove_file(const char* path);
+
+// Whether path names the regular file that stream writes into (by its identity, not
+// its name); false for pipes, consoles and devices, and where path is not there.
+bool is_file_of(const char* path, FILE* stream);

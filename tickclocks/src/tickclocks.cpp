@@ -16,6 +16,7 @@ namespace {
 const int kDefaultSeconds = 6;
 const int kMostSeconds = 3600;
 const int64_t kSecondNs = 1000000000;
+const int64_t kPatienceNs = kSecondNs * 5 / 2;
 
 const char kUsage[] =
     "usage: tickclocks [--seconds N] [--clock NAME] [--csv FILE]\n"
@@ -164,8 +165,13 @@ void measure_clock(const Clock& clock, const Machine& machine, const ClockPlan& 
 void measure_clocks(const Machine& machine, const Outputs& outputs, int64_t total_ns) {
   const int present = present_clocks(run);
   const int64_t each_ns = total_ns * (run.waits_asked ? 7 : 10) / 10 / std::max(present, 1);
-  const ClockPlan plan = {each_ns * 15 / 100, each_ns * 60 / 100,
-                          each_ns * 60 / 100 + total_ns * 2 / 5, each_ns * 25 / 100};
+  // A clock not yet seen to take a whole step is polled on, up to 2.5 s longer: time()
+  // steps once a second.
+  const ClockPlan plan = {
+      .read_cost_ns = each_ns * 15 / 100,
+      .polling_ns = each_ns * 60 / 100,
+      .patience_ns = each_ns * 60 / 100 + std::min(total_ns * 2 / 5, kPatienceNs),
+      .across_ns = each_ns * 25 / 100};
   int n = 0;
   for (int i = 0; i < run.clock_count && !machine.should_stop(); i++) {
     if (!run.clocks[i].present) continue;
@@ -279,6 +285,12 @@ int run_tickclocks(int argc, const char* const argv[], const Machine& machine,
   }
   if (options.help || options.version) {
     return std::fflush(outputs.out) == 0 && std::ferror(outputs.out) == 0 ? 0 : 1;
+  }
+  // Put in place of the report's own file, the CSV would leave nothing of the report.
+  if (options.csv != nullptr && is_file_of(options.csv, outputs.out)) {
+    std::fprintf(outputs.err, "tickclocks: %s is standard output's file too; give each its own\n",
+                 options.csv);
+    return 1;
   }
   char partial[4096];
   FILE* csv =

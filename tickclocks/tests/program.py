@@ -120,6 +120,12 @@ def case_csv(p):
     out, err, status = p.run(["--csv", os.path.join(tempfile.gettempdir(), "no such folder", "x.csv")])
     if status != 1 or out or "tickclocks: cannot write" not in err or time.monotonic() - started > 20:
         raise Failure(f"an unwritable CSV: status {status}, {out!r} {err!r}")
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "both.txt")
+        with open(path, "wb") as both:
+            _, err, status = p.run(["--clock", p.clocks[0], "--csv", path], stdout=both)
+        if status != 1 or "is standard output's file too" not in err or os.listdir(folder) != ["both.txt"]:
+            raise Failure(f"a CSV into the report's file: status {status}, said {err!r}")
 
 
 def case_full_disk(p):

@@ -3,8 +3,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <io.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -39,4 +42,41 @@ bool replace_file(const char* from, const char* to) {
 void remove_file(const char* path) {
   wchar_t wide[MAX_PATH * 4];
   if (wide_path(path, wide)) _wremove(wide);
+}
+
+namespace {
+
+// A file's volume and 128-bit index, which name it whatever path leads to it. Under Wine
+// a redirected standard stream answers only FileIdInfo, with volume 0; before Windows 8
+// only GetFileInformationByHandle answers, with a 64-bit index.
+bool identity_of(HANDLE handle, FILE_ID_INFO* identity) {
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) return false;
+  if (GetFileInformationByHandleEx(handle, FileIdInfo, identity, sizeof *identity)) return true;
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(handle, &information)) return false;
+  *identity = FILE_ID_INFO{};
+  identity->VolumeSerialNumber = information.dwVolumeSerialNumber;
+  const ULONGLONG index =
+      static_cast<ULONGLONG>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+  std::memcpy(identity->FileId.Identifier, &index, sizeof index);
+  return true;
+}
+
+}  // namespace
+
+bool is_file_of(const char* path, FILE* stream) {
+  wchar_t wide[MAX_PATH * 4];
+  if (!wide_path(path, wide)) return false;
+  // No access asked: only the identity is read, and any sharing is allowed.
+  const HANDLE named = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  FILE_ID_INFO a = {}, b = {};
+  const bool known = identity_of(named, &a) &&
+                     identity_of(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &b);
+  if (named != INVALID_HANDLE_VALUE) CloseHandle(named);
+  // A volume of serial number 0 is one Wine did not say: the index alone decides.
+  const bool same_volume = a.VolumeSerialNumber == 0 || b.VolumeSerialNumber == 0 ||
+                           a.VolumeSerialNumber == b.VolumeSerialNumber;
+  return known && same_volume &&
+         std::memcmp(a.FileId.Identifier, b.FileId.Identifier, sizeof a.FileId.Identifier) == 0;
 }

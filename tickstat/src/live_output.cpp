@@ -30,17 +30,20 @@ void clear_status() {
   status_width = 0;
 }
 
-// Ends the period line with the settings when it began, and says on a line of its own
-// when its typical step is not the timer interval then: that is the finding.
+// Ends the period line with the settings: the timer intervals in force while it lasted,
+// the others when it began. Says on a line of its own when its typical step is none of
+// those timer intervals: that is the finding.
 void print_period_settings(const PeriodRecord& period) {
-  char settings[192], typical[32], timer[32];
-  if (*describe_settings(period.settings, false, settings) != '\0') {
-    std::fprintf(out, ", %s", settings);
-  }
+  char settings[192], timers[96], typical[32];
+  ClockSettings others = period.settings;
+  others.has_timer = false;
+  if (period.timers.count > 0)
+    std::fprintf(out, ", timer %s", describe_timers(period.timers, timers));
+  if (*describe_settings(others, false, settings) != '\0') std::fprintf(out, ", %s", settings);
   std::fputc('\n', out);
-  if (!period.has_typical || !step_misses_timer(period.settings, period.typical)) return;
-  std::fprintf(out, "  typical %s ms, timer %s ms: the steps are not the timer interval\n",
-               format_ms(period.typical, typical), format_ms(period.settings.timer, timer));
+  if (!period.has_typical || !step_misses_timer(period.timers, period.typical)) return;
+  std::fprintf(out, "  typical %s ms, timer %s: the steps are not the timer interval\n",
+               format_ms(period.typical, typical), list_timers(period.timers, timers));
 }
 
 void print_period(const PeriodRecord& period) {

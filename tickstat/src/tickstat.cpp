@@ -227,6 +227,14 @@ int end_run(const Options& options, const Streams& streams, const Machine& machi
   return failed ? 1 : 0;
 }
 
+// Starts the live output and those of the files given, in the order they take records.
+Outputs start_outputs(const Streams& streams, const Machine& machine, FILE* csv, FILE* svg) {
+  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, machine)}, 1};
+  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
+  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  return outputs;
+}
+
 }  // namespace
 
 int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& machine) {
@@ -242,9 +250,7 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
   FILE* csv = nullptr;
   FILE* svg = nullptr;
   if (!open_outputs(options, streams, machine, &csv, &svg)) return 1;
-  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, machine)}, 1};
-  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
-  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  const Outputs outputs = start_outputs(streams, machine, csv, svg);
   const std::tm* began = run_began(streams, machine);
   Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr, streams.err);
   if (streams.terminal_in) {

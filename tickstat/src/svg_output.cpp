@@ -422,7 +422,8 @@ bool finish_svg_output(const Tally& tally) {
                "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
                " step%s over %s of clock time, %" PRIu64 " period%s%s</text>\n",
                height, height, kLeft, tally.steps, plural(tally.steps),
-               format_clock(scale.total, total), tally.periods, plural(tally.periods), began_text);
+               format_length(tally.elapsed, total), tally.periods, plural(tally.periods),
+               began_text);
   draw_value_axis(scale);
   draw_steps(scale);
   draw_periods(scale, tally.longest);

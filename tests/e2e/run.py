@@ -6,7 +6,6 @@ usage: run.py CASE --program PATH [--runner WRAPPER] [--crlf] [--word-size N]
 """
 import argparse
 import os
-import pty
 import re
 import select
 import shlex
@@ -17,15 +16,13 @@ import sys
 import tempfile
 import time
 
+from harness import Failure, command, dispatch, on_terminal, read_until
+
 FILE_TIME = "Using GetSystemTimeAsFileTime() call.\nPress Ctrl+C to abort.\n"
 SYSTEM_TIME = "Using GetSystemTime() call.\nPress Ctrl+C to abort.\n"
 STEP = r"-?\d+\.\d{4} ms\n"
 WARNING = "\n*** Warning: running on x64 in 32 bit emulation mode\n"
 SKIPPED = 77  # ctest's SKIP_RETURN_CODE
-
-
-class Failure(Exception):
-    pass
 
 
 class Program:
@@ -34,8 +31,7 @@ class Program:
         self.name = "tickgauge" if options.word_size == 32 else "tickgauge64"
 
     def command(self, arguments):
-        runner = [self.options.runner] if self.options.runner else []
-        return runner + [self.options.program] + list(arguments)
+        return command(self.options.runner, self.options.program, *arguments)
 
     def text(self, expected):
         """The bytes a text stands for as this program prints it (CR LF on Windows)."""
@@ -90,15 +86,8 @@ class Running:
         self.pending = b""
 
     def read_lines(self, count, timeout=30):
-        deadline = time.monotonic() + timeout
-        while self.pending.count(b"\n") < count:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.process.stdout], [], [], left)[0]:
-                raise Failure(f"waited {timeout} s for {count} lines, have {self.pending[:300]!r}")
-            chunk = os.read(self.process.stdout.fileno(), 65536)
-            if not chunk:
-                raise Failure(f"output ended after {self.pending[:300]!r}")
-            self.pending += chunk
+        self.pending = read_until(self.process.stdout.fileno(), lambda seen: seen.count(b"\n") >= count,
+                                  timeout, f"{count} lines", self.pending)
         lines = self.pending.split(b"\n")
         self.pending = b"\n".join(lines[count:])
         return b"".join(line + b"\n" for line in lines[:count])
@@ -226,22 +215,16 @@ def stop_with_ctrl_c(p, arguments, path, size, env):
     """Runs the program into the file at path from a shell on a terminal, and presses
     Ctrl+C once the file holds size bytes; returns when the shell has gone on."""
     shell = f"trap : INT; {shlex.join(p.command(arguments))} > {shlex.quote(path)}; echo status=$?"
-    process_id, terminal = pty.fork()
-    if process_id == 0:
-        os.execvpe("bash", ["bash", "-c", shell], env)
-    seen, pressed, deadline = b"", False, time.monotonic() + 60
+    process_id, terminal = on_terminal(shell, env=env)
+    pressed = []
+
+    def press_once_written():
+        if not pressed and os.path.exists(path) and os.path.getsize(path) >= size:
+            os.write(terminal, b"\x03")
+            pressed.append(True)
     try:
-        while b"status=" not in seen:
-            if time.monotonic() > deadline:
-                raise Failure(f"{arguments}: not ended by Ctrl+C; the terminal shows {seen[-300:]!r}")
-            if select.select([terminal], [], [], 0.05)[0]:
-                try:
-                    seen += os.read(terminal, 65536)
-                except OSError:  # everything on the terminal has ended
-                    raise Failure(f"{arguments}: the shell ended early: {seen[-300:]!r}")
-            if not pressed and os.path.exists(path) and os.path.getsize(path) >= size:
-                os.write(terminal, b"\x03")
-                pressed = True
+        read_until(terminal, lambda seen: b"status=" in seen, 60, f"end of {arguments} by Ctrl+C",
+                   waiting=press_once_written)
     finally:
         os.close(terminal)
         try:
@@ -397,13 +380,7 @@ def main():
         with open(options.skip_marker) as marker:
             print(f"skipped {options.case}: {marker.read().strip()}")
         return SKIPPED
-    try:
-        globals()["case_" + options.case](Program(options))
-    except Failure as failure:
-        print(f"FAILED {options.case}: {failure}")
-        return 1
-    print(f"passed {options.case}")
-    return 0
+    return dispatch(globals(), options.case, Program(options))
 
 
 if __name__ == "__main__":

@@ -7,35 +7,32 @@ import argparse
 import atexit
 import csv
 import ctypes
-import fcntl
 import os
 import pty
 import re
 import select
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
-import termios
 import time
 import xml.etree.ElementTree as ElementTree
 import zlib
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+from harness import Failure, dispatch, on_terminal, read_until
+import harness
+
 LINES = 200000
 HEADER_LINES = 4  # empty line, banner, call, Ctrl+C hint
-HERE = os.path.dirname(os.path.abspath(__file__))
 COLUMNS = 40  # a terminal narrower than the status line's full form
 SVG = "{http://www.w3.org/2000/svg}"
 
 
-class Failure(Exception):
-    pass
-
-
 def command(options, program, *arguments):
-    return ([options.runner] if options.runner else []) + [program, *arguments]
+    return harness.command(options.runner, program, *arguments)
 
 
 def check_summary(output, steps):
@@ -366,15 +363,6 @@ def check_marks(path):
         raise Failure(f"boundaries at {boundaries}, marks {marks}")
 
 
-def on_terminal(shell, columns):
-    """Runs shell in bash on a new pseudo-terminal this many columns wide."""
-    process_id, terminal = pty.fork()
-    if process_id == 0:
-        fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
-        os.execvp("bash", ["bash", "-c", shell])
-    return process_id, terminal
-
-
 def case_console(options):
     """On a terminal (a Windows console under Wine) narrower than the status line, the
     status line is cut to fit and rewritten in place, no row of it wrapped; Ctrl+C ends
@@ -385,9 +373,9 @@ def case_console(options):
     # pipeline and says tickstat's status.
     process_id, terminal = on_terminal(f"trap : INT; {runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; "
                                        "echo \"status=${PIPESTATUS[1]}\"", COLUMNS)
-    seen = read_until(terminal, b"typical ", 60)
+    seen = read_shown(terminal, b"typical ", 60)
     os.write(terminal, b"\x03")
-    seen += read_until(terminal, b"status=", 60)
+    seen += read_shown(terminal, b"status=", 60)
     os.waitpid(process_id, 0)
     statuses = seen[:seen.find(b"period 1:")].replace(b"^C", b"")
     if not re.search(rb"typical .*\r +\r.*\d+ steps covering.*status=0", seen, re.S) \
@@ -395,13 +383,13 @@ def case_console(options):
         raise Failure(f"on {COLUMNS} columns printed {seen[-700:]!r}")
     process_id, terminal = on_terminal(f"{runner}'{options.tickstat}'; echo \"status=$?\"", 120)
     keys = "Ctrl+Z then Enter" if options.runner else "Ctrl+D"
-    read_until(terminal, f"End typed lines with {keys}.".encode(), 30)
+    read_shown(terminal, f"End typed lines with {keys}.".encode(), 30)
     # Wine's console on a terminal drops a typed Ctrl+Z: there a second Ctrl+C ends tickstat.
     os.write(terminal, b"15.6250 ms\r" * 3 + (b"\x03" if options.runner else b"\x04"))
     if options.runner:
         time.sleep(1)
         os.write(terminal, b"\x03")
-    seen = read_until(terminal, b"status=", 60)
+    seen = read_shown(terminal, b"status=", 60)
     os.waitpid(process_id, 0)
     if not options.runner and not re.search(rb"\n3 steps covering.*status=0", seen, re.S):
         raise Failure(f"typed lines gave {seen[-700:]!r}")
@@ -413,16 +401,9 @@ def plain(seen):
     return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", seen)
 
 
-def read_until(terminal, text, timeout):
-    seen, deadline = b"", time.monotonic() + timeout
-    while text not in plain(seen):
-        if not select.select([terminal], [], [], max(0, deadline - time.monotonic()))[0]:
-            raise Failure(f"no {text!r} within {timeout} s: {seen[-500:]!r}")
-        try:
-            seen += os.read(terminal, 65536)
-        except OSError:  # the terminal's programs have all ended
-            raise Failure(f"no {text!r} before the end: {seen[-700:]!r}")
-    return plain(seen)
+def read_shown(terminal, text, timeout):
+    """What the terminal shows until it shows text."""
+    return plain(read_until(terminal, lambda seen: text in plain(seen), timeout, repr(text)))
 
 
 def main():
@@ -432,13 +413,7 @@ def main():
     parser.add_argument("--tickstat", required=True)
     parser.add_argument("--runner")
     options = parser.parse_args()
-    try:
-        globals()["case_" + options.case](options)
-    except Failure as failure:
-        print(f"FAILED {options.case}: {failure}")
-        return 1
-    print(f"passed {options.case}")
-    return 0
+    return dispatch(globals(), options.case, options)
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@ namespace {
 const int kStatusCapacity = 160;
 
 FILE* out;
+FILE* err;
 FILE* status;  // where the status line goes, null for none
 const Machine* machine;
 int status_width;  // of the status line on the screen, 0 when none is
@@ -37,19 +38,27 @@ void make_room() {
   if (status == out) clear_status();
 }
 
-// Ends the period's lines with the settings when it began, on a line of their own where
-// they do not fit whole, and says on a line of its own when its typical step is not the
-// timer interval then: that is the finding.
+// Ends the period's lines with the settings: the timer intervals in force while it lasted,
+// the others when it began, on a line of their own where they do not fit whole. Says on
+// a line of its own when its typical step is none of those timer intervals: that is the
+// finding.
 void print_period_settings(const PeriodRecord& period, int column) {
-  char settings[192], note[128], typical[32], timer[32];
-  if (*describe_settings(period.settings, false, settings) != '\0') {
-    print_part(out, column, settings);
+  char settings[192], others_text[192], timers[96], note[192], typical[32];
+  ClockSettings others = period.settings;
+  others.has_timer = false;
+  describe_settings(others, false, others_text);
+  if (period.timers.count > 0) {
+    std::snprintf(settings, sizeof settings, "timer %s%s%s", describe_timers(period.timers, timers),
+                  *others_text != '\0' ? ", " : "", others_text);
+  } else {
+    std::snprintf(settings, sizeof settings, "%s", others_text);
   }
+  if (*settings != '\0') print_part(out, column, settings);
   std::fputc('\n', out);
-  if (!period.has_typical || !step_misses_timer(period.settings, period.typical)) return;
+  if (!period.has_typical || !step_misses_timer(period.timers, period.typical)) return;
   std::snprintf(note, sizeof note,
-                "  typical %s ms, timer %s ms: the steps are not the timer interval",
-                format_ms(period.typical, typical), format_ms(period.settings.timer, timer));
+                "  typical %s ms, timer %s: the steps are not the timer interval",
+                format_ms(period.typical, typical), list_timers(period.timers, timers));
   print_wrapped(out, 0, note);
   std::fputc('\n', out);
 }
@@ -144,14 +153,25 @@ void show_status(const SecondRecord& second) {
   status_width = width;
 }
 
-const Output kLines = {nullptr, print_period, print_event, print_change};
-const Output kLinesAndStatus = {show_status, print_period, print_event, print_change};
+// On standard error, which may share the console with the status line on standard output.
+void print_notice(const Notice& notice) {
+  clear_status();
+  std::fflush(out);
+  print_wrapped(err, 0, notice.text);
+  std::fputc('\n', err);
+  std::fflush(err);
+}
+
+const Output kLines = {nullptr, print_period, print_event, print_change, print_notice};
+const Output kLinesAndStatus = {show_status, print_period, print_event, print_change, print_notice};
 
 }  // namespace
 
-const Output* start_live_output(FILE* stream, FILE* status_stream, const Machine& on) {
-  out = stream;
-  status = status_stream;
+const Output* start_live_output(const Streams& streams, const Machine& on) {
+  out = streams.out;
+  err = streams.err;
+  // Piped into a file, a run still shows its progress where a person watches.
+  status = streams.terminal_out ? streams.out : streams.terminal_err ? streams.err : nullptr;
   machine = &on;
   status_width = 0;
   status_shown = 0;

@@ -115,7 +115,7 @@ void take_period(const PeriodRecord& period) {
   if (buckets[index].periods++ == 0) buckets[index].period = period;
 }
 
-const Output kSvg = {take_second, take_period, nullptr, nullptr};
+const Output kSvg = {take_second, take_period, nullptr, nullptr, nullptr};
 
 // The picture's scales: clock time across, milliseconds upwards on a log scale.
 struct Scale {
@@ -395,21 +395,21 @@ void draw_sizes(const Tally& tally) {
 
 }  // namespace
 
-const Output* start_svg_output(FILE* file, const std::tm* began) {
+const Output* start_svg_output(FILE* file) {
   svg = file;
-  began_text[0] = '\0';
-  if (began != nullptr) {
-    std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
-                  began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
-                  began->tm_min);
-  }
   used = 0;
   width = 1;
   last_sync = -1;
   return &kSvg;
 }
 
-bool finish_svg_output(const Tally& tally) {
+bool finish_svg_output(const Tally& tally, const std::tm* began) {
+  began_text[0] = '\0';
+  if (began != nullptr) {
+    std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
+                  began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
+                  began->tm_min);
+  }
   const Scale scale = scale_of_buckets();
   bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
   const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;

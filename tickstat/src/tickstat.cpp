@@ -193,21 +193,22 @@ bool open_outputs(const Options& options, const Streams& streams, const Machine&
 }
 
 // Ends the outputs after the last period; false when a file could not be written.
-bool finish_outputs(const Options& options, const Tally& tally, FILE* err) {
+bool finish_outputs(const Options& options, const Tally& tally, const std::tm* began, FILE* err) {
   finish_live_output();
   bool written = true;
   if (options.csv != nullptr && !finish_csv_output()) {
     std::fprintf(err, "tickstat: could not write all of %s\n", options.csv);
     written = false;
   }
-  if (options.svg != nullptr && !finish_svg_output(tally)) {
+  if (options.svg != nullptr &&
+      !finish_svg_output(tally, tally.pace == Pace::live ? began : nullptr)) {
     std::fprintf(err, "tickstat: could not write all of %s\n", options.svg);
     written = false;
   }
   return written;
 }
 
-// When a live run began, for its picture; null for input that was written before.
+// When a run from a pipe or a terminal began, for its picture if it is live; null for a file.
 const std::tm* run_began(const Streams& streams, const Machine& machine) {
   static std::tm began;
   if (!streams.live_input || machine.local_time == nullptr) return nullptr;
@@ -223,8 +224,8 @@ bool print_last(const Tally& tally, const Streams& streams) {
 
 // Finishes the files and the summary once the input has ended; returns the exit status.
 int end_run(const Options& options, const Streams& streams, const Machine& machine,
-            const Tally* tally, long end, int read_errno) {
-  const bool written = finish_outputs(options, *tally, streams.err);
+            const Tally* tally, long end, int read_errno, const std::tm* began) {
+  const bool written = finish_outputs(options, *tally, began, streams.err);
   if (machine.files_written != nullptr) machine.files_written();
   if (end == kReadFailed) {
     std::fprintf(streams.err, "tickstat: could not read all of standard input: %s\n",
@@ -261,12 +262,10 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
   FILE* csv = nullptr;
   FILE* svg = nullptr;
   if (!open_outputs(options, streams, machine, &csv, &svg)) return 1;
-  // Piped into a file, a run still shows its progress where a person watches.
-  FILE* status = streams.terminal_out ? streams.out : streams.terminal_err ? streams.err : nullptr;
-  Outputs outputs = {{start_live_output(streams.out, status, machine)}, 1};
+  Outputs outputs = {{start_live_output(streams, machine)}, 1};
   if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
-  if (svg != nullptr)
-    outputs.list[outputs.count++] = start_svg_output(svg, run_began(streams, machine));
+  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  const std::tm* began = run_began(streams, machine);
   Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr);
   if (streams.terminal_in) {
     // Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
@@ -280,5 +279,5 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
   int read_errno = 0;
   const long end = read_steps(streams, machine, tally, &read_errno);
   close_tally(tally);
-  return end_run(options, streams, machine, tally, end, read_errno);
+  return end_run(options, streams, machine, tally, end, read_errno, began);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "scripted_world.h"
 #include "tickstat.h"
 
 namespace {
@@ -22,17 +23,21 @@ struct Case {
   // cppcheck-suppress unusedStructMember ; called through GetParam()
   std::string (*input)() = nullptr;  // null: no input at all
   int status = 0;
-  std::vector<std::string> printed = {};  // each must stand in standard output or the picture
-  const char* complaint = "";             // must stand in standard error; "" for nothing at all
+  std::vector<std::string> printed = {};      // each must stand in standard output or the picture
+  std::vector<std::string> not_printed = {};  // none may stand there
+  const char* complaint = "";                 // must stand in standard error; "" for nothing at all
   const char* csv_rows = nullptr;  // with --csv, the whole file after its header; null: no --csv
   const char* expected_out = nullptr;  // a file of cases/ that standard output must equal
-  // In-process only: in, out and err are a console this many columns wide, on which no
+  // In-process only: in, out and err are one console this many columns wide, on which no
   // line may take the last column.
   int terminal = 0;
   bool piped_out = false;  // with terminal: out is a file instead
-  // The machine's clock settings, read in turn at each second of clock time from a
-  // live input; none: the input is a file.
-  std::vector<ClockSettings> settings = {};
+  // In-process, the input is live (from a pipe), handed over a line at a time as a live
+  // tickgauge prints it, and the machine's clock settings follow this script of clock
+  // time; none: the input is a file, unless at_once or terminal.
+  std::vector<SettingsAt> settings = {};
+  bool at_once = false;  // live, but all there at once: a recording read through a pipe
+  size_t piece = 0;      // in-process, the input comes this many bytes a read
 };
 
 std::string read_file(const std::string& path) {
@@ -167,18 +172,36 @@ std::string seconds_of(const char* line, int count) {
 std::string timer_change() {
   return seconds_of("15.6250 ms\n", 4 * 64) + seconds_of("1.0000 ms\n", 2 * 1000);
 }
-std::string two_seconds() { return seconds_of("1.0000 ms\n", 2 * 1000); }
+std::string three_seconds() { return seconds_of("1.0000 ms\n", 3 * 1000); }
+// The timer and its steps change together at several points of a second, both ways: to
+// 1 ms 0.297 s into the third second, back 0.027 s into the sixth, to 1 ms again 0.074 s
+// into the eighth.
+std::string timer_changes_mid_second() {
+  return repeated("15.6250 ms\n", 147) + repeated("1.0000 ms\n", 2730) +
+         repeated("15.6250 ms\n", 131) + repeated("1.0000 ms\n", 2000);
+}
+// A 1 ms timer's steps on Windows: 1024 to the second, 0.9766 and 0.9765 ms.
+std::string one_ms_timer_steps() {
+  return repeated(
+      "0.9766 ms\n0.9765 ms\n0.9766 ms\n0.9766 ms\n0.9765 ms\n0.9766 ms\n0.9765 ms\n"
+      "0.9766 ms\n",
+      3 * 128);
+}
+std::string two_and_a_half_seconds() { return seconds_of("1.0000 ms\n", 2500); }
 // Every kind of line tickstat prints while it reads and after.
 std::string every_line() {
   return seconds_of("15.6250 ms\n", 2 * 64) + "-12.3456 ms\n1500.0000 ms\n" + typical_unknown();
 }
 
+const int64_t kSecond = 10000000;  // of clock time, in 100-ns units
 const ClockSettings kOneMs = {true, 10000, 5000, 156250, true, false, 0, false, false, 0, 0};
 const ClockSettings kDefault = {true, 156250, 5000, 156250, true, true, 6400, false, false, 0, 0};
 const ClockSettings kOneMsAdjusted = {true, 10000, 5000,  156250, true, true,
                                       6400, false, false, 0,      0};
-const ClockSettings kUnsynchronised = {false, 0, 0, 0, false, false, 0, true, false, 0, 16000000};
-const ClockSettings kSynchronised = {false, 0, 0, 0, false, false, 0, true, true, -12345, 500};
+// Linux's time state: TIME_ERROR with the unsynchronised bit clear is not synchronised
+// either, and -419430 is -6.39999 ppm.
+const ClockSettings kUnsynchronised = kernel_clock_settings(true, false, 0, 16000000);
+const ClockSettings kSynchronised = kernel_clock_settings(false, false, -419430, 500);
 // Every setting known at once, as wide as they come.
 const ClockSettings kEveryOne = {true,     10000, 5000,  156250,     true,    true,
                                  -1234567, true,  false, -500000000, 16000000};
@@ -353,50 +376,81 @@ const Case kCases[] = {
      .printed = {"\rperiod 1; last second: 64 steps, typical 15.6250 ms; timer 1.0000 ms\r"},
      .complaint = kTypedInputHint,
      .terminal = 80,
-     .settings = {kEveryOne, kEveryOne, kEveryOther}},
+     .settings = {{0, kEveryOne}, {2 * kSecond, kEveryOther}}},
+    // The timer at 1 ms throughout the first period, whose steps stay 15.625 ms: the
+    // finding; then 15.625 ms from 4.5 s, within the second period of 1 ms steps.
     {.name = "timer_change",
      .input = timer_change,
      .printed =
-         {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02.0, ",
-          "time adjustment off -> +6.400 ppm at 0:00:02.0, ",
-          "timer interval 15.6250 ms -> 1.0000 ms at 0:00:04.0, ",
+         {"time adjustment off -> +6.400 ppm at 0:00:03.0, ",
+          "timer interval 1.0000 ms -> 15.6250 ms at 0:00:05.0, ",
           ",\n  timer 1.0000 ms, time adjustment off\n"
           "  typical 15.6250 ms, timer 1.0000 ms: the steps are not the timer interval\n",
-          ",\n  timer 1.0000 ms, time adjustment +6.400 ppm\n\n2256 steps covering 6.0000000 s of "
-          "clock time\n0 backward steps, 0 forward jumps over 1 s\n"
+          ",\n  timer 1.0000 ms -> 15.6250 ms, time adjustment +6.400 ppm\n\n2256 steps covering "
+          "6.0000000 s of clock time\n0 backward steps, 0 forward jumps over 1 s\n"
           "clock settings at the start:\n"
           "  timer 1.0000 ms (finest 0.5000 ms, coarsest 15.6250 ms), time adjustment off\n"
           "clock settings at the end:\n"
-          "  timer 1.0000 ms (finest 0.5000 ms, coarsest 15.6250 ms),\n"
+          "  timer 15.6250 ms (finest 0.5000 ms, coarsest 15.6250 ms),\n"
           "  time adjustment +6.400 ppm\n"},
-     .csv_rows = "1,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,0,,,,\r\n"
+     // The first second closes before tickstat can tell a live input from a recording.
+     .csv_rows = "1,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
                  "2,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,0,,,,\r\n"
-                 "3,64,15.6250,100.0,15.6250,15.6250,0,0,0,15.6250,0.5000,15.6250,1,6.400,,,\r\n"
-                 "4,64,15.6250,100.0,15.6250,15.6250,0,0,0,15.6250,0.5000,15.6250,1,6.400,,,\r\n"
+                 "3,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,0,,,,\r\n"
+                 "4,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,1,6.400,,,\r\n"
                  "5,1000,1.0000,100.0,1.0000,1.0000,0,0,0,1.0000,0.5000,15.6250,1,6.400,,,\r\n"
-                 "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,1.0000,0.5000,15.6250,1,6.400,,,\r\n",
-     .settings = {kOneMs, kOneMs, kDefault, kDefault, kOneMsAdjusted}},
+                 "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,15.6250,0.5000,15.6250,1,6.400,,,\r\n",
+     .settings = {{0, kOneMs}, {25 * kSecond / 10, kOneMsAdjusted}, {45 * kSecond / 10, kDefault}}},
     {.name = "synchronisation_starts",
-     .input = two_seconds,
-     .printed =
-         {"synchronisation started at 0:00:01.0, ",
-          ",\n  not synchronised, frequency 0.000 ppm, estimated error 16000000 us\n\n2000 steps",
-          "clock settings at the start:\n"
-          "  not synchronised, frequency 0.000 ppm, estimated error 16000000 us\n"
-          "clock settings at the end:\n"
-          "  synchronised, frequency -12.345 ppm, estimated error 500 us\n"},
-     .csv_rows = "1,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,16000000\r\n"
-                 "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,1,-12.345,500\r\n",
-     .settings = {kUnsynchronised, kSynchronised}},
+     .input = three_seconds,
+     .printed = {"synchronisation started at 0:00:03.0, ",
+                 ",\n  not synchronised, frequency 0.000 ppm\n\n3000 steps",
+                 "clock settings at the start:\n  not synchronised, frequency 0.000 ppm\n"
+                 "clock settings at the end:\n"
+                 "  synchronised, frequency -6.400 ppm, estimated error 500 us\n"},
+     .csv_rows = "1,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
+                 "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,\r\n"
+                 "3,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,\r\n",
+     .settings = {{0, kUnsynchronised}, {25 * kSecond / 10, kSynchronised}}},
+    {.name = "timer_changes_mid_second",
+     .input = timer_changes_mid_second,
+     .printed = {"\n  timer 15.6250 ms -> 1.0000 ms, ", "\n  timer 1.0000 ms -> 15.6250 ms, "},
+     .not_printed = {"not the timer interval"},
+     .settings = {{0, kDefault}, {22968750, kOneMs}, {50268750, kDefault}, {70737500, kOneMs}}},
+    {.name = "one_ms_timer",
+     .input = one_ms_timer_steps,
+     .printed = {"typical 0.9766 ms", "\n  timer 1.0000 ms, "},
+     .not_printed = {"not the timer interval"},
+     .settings = {{0, kOneMs}}},
+    {.name = "change_in_last_second",
+     .input = two_and_a_half_seconds,
+     .printed = {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02.5, ",
+                 "\n  timer 1.0000 ms -> 15.6250 ms, ",
+                 "clock settings at the end:\n  timer 15.6250 ms"},
+     .settings = {{0, kOneMs}, {22 * kSecond / 10, kDefault}}},
+    // Six seconds of clock time all there at once, as a recording read through a pipe.
+    {.name = "recording_through_pipe",
+     .arguments = {"--svg", "@.svg"},
+     .input = timer_change,
+     .not_printed = {"began", "timer", "clock settings"},
+     .complaint = "so it is read as a recording",
+     .csv_rows = "1,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
+                 "2,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
+                 "3,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
+                 "4,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
+                 "5,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
+                 "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n",
+     .settings = {{0, kOneMs}},
+     .at_once = true},
+    // The same on a console: the notice clears the status line and fits.
+    {.name = "recording_on_console",
+     .input = timer_change,
+     .complaint = "  \rtickstat: the input brings clock time faster than it passes,\n"
+                  "  so it is read as a recording: no clock settings, no times of day\n",
+     .terminal = 80,
+     .settings = {{0, kOneMs}},
+     .at_once = true},
 };
-
-// Hands out the running case's settings in turn, the last again once they run out.
-const std::vector<ClockSettings>* script;
-size_t script_read;
-
-void read_scripted_settings(ClockSettings* settings) {
-  *settings = (*script)[std::min(script_read++, script->size() - 1)];
-}
 
 std::string printed_in(FILE* file) {
   std::rewind(file);
@@ -443,7 +497,9 @@ std::string input_of(const Case& c) { return c.input != nullptr ? c.input() : ""
 Outcome run_in_process(const Case& c, const std::string& input) {
   FILE* in = std::fopen(input_path(c, input).c_str(), "rb");
   FILE* out = std::tmpfile();
-  FILE* err = std::tmpfile();
+  // On a console, out and err show on one screen, in the order they are written.
+  const bool console = c.terminal != 0 && !c.piped_out;
+  FILE* err = console ? out : std::fopen((base_path(c) + ".err").c_str(), "w+b");
   std::vector<std::string> words = {"tickstat"};
   const std::vector<std::string> arguments = arguments_of(c);
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -451,24 +507,27 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   scripted_columns = c.terminal;
-  script = &c.settings;
-  script_read = 0;
   const bool terminal = c.terminal != 0;
+  const bool live = terminal || !c.settings.empty() || c.at_once;
   const Streams streams = {.in = in,
                            .out = out,
                            .err = err,
-                           .live_input = terminal || !c.settings.empty(),
+                           .live_input = live,
                            .terminal_in = terminal,
                            .terminal_out = terminal && !c.piped_out,
                            .terminal_err = terminal};
   Machine machine = real_machine();
   machine.files_written = nullptr;
   machine.columns = columns;
-  machine.read_settings = c.settings.empty() ? nullptr : read_scripted_settings;
+  machine.read_settings = nullptr;
   machine.end_of_typed_input = "KEYS";
+  if (live || c.piece > 0) {
+    machine = scripted_world({c.settings.data(), c.settings.size(), c.at_once, c.piece}, machine);
+  }
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams, machine);
   std::fclose(in);
-  return {status, printed_in(out), printed_in(err)};
+  const std::string shown = printed_in(out);
+  return {status, shown, console ? shown : printed_in(err)};
 }
 
 // One word for sh, whatever it holds: "My Projects" is an ordinary folder name.
@@ -512,12 +571,15 @@ void expect_outcome(const Case& c, const Outcome& got) {
   }
   const std::string shown = got.out + read_file(base_path(c) + ".svg");
   for (const std::string& text : c.printed) EXPECT_NE(shown.find(text), std::string::npos) << text;
+  for (const std::string& text : c.not_printed) {
+    EXPECT_EQ(shown.find(text), std::string::npos) << text;
+  }
   if (c.csv_rows != nullptr) {
     const std::string csv = read_file(base_path(c) + ".csv");
     EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.csv_rows);
   }
   if (*c.complaint == '\0') {
-    EXPECT_EQ(got.err, "");
+    EXPECT_EQ(got.err, c.terminal != 0 && !c.piped_out ? got.out : "");  // a console: one screen
   } else {
     EXPECT_NE(got.err.find(c.complaint), std::string::npos) << got.err;
   }
@@ -556,7 +618,7 @@ TEST_P(TickstatProgram, EndToEnd) {
   const Case& c = GetParam();
   const std::string input = input_of(c);
   const Outcome got = run_program(c, input);
-  if (c.settings.empty()) {
+  if (c.settings.empty() && !c.at_once) {
     expect_outcome(c, got);
   } else {
     // From a file, the settings of the machine reading it say nothing of the recording.

@@ -22,8 +22,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-from harness import Failure, dispatch, on_terminal, read_until
-import harness
+from harness import Failure, command, dispatch, on_terminal, read_until
 
 LINES = 200000
 HEADER_LINES = 4  # empty line, banner, call, Ctrl+C hint
@@ -31,8 +30,11 @@ COLUMNS = 40  # a terminal narrower than the status line's full form
 SVG = "{http://www.w3.org/2000/svg}"
 
 
-def command(options, program, *arguments):
-    return harness.command(options.runner, program, *arguments)
+def tickstat_reading(options, path, *arguments, **how):
+    """tickstat run to its end on the file at path, its output and its complaints caught."""
+    with open(path, "rb") as given:
+        return subprocess.run(command(options.runner, options.tickstat, *arguments), stdin=given,
+                              **dict(stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60) | how)
 
 
 def check_summary(output, steps):
@@ -76,11 +78,11 @@ def check_settings(options, output):
 def case_pipeline(options):
     """tickgauge -f | head -n LINES | tickstat: every step that head passed on is counted,
     and the machine's clock settings are shown."""
-    gauge = subprocess.Popen(command(options, options.tickgauge, "-f"), stdout=subprocess.PIPE,
+    gauge = subprocess.Popen(command(options.runner, options.tickgauge, "-f"), stdout=subprocess.PIPE,
                              stdin=subprocess.DEVNULL)
     head = subprocess.Popen(["head", "-n", str(LINES)], stdin=gauge.stdout, stdout=subprocess.PIPE)
     gauge.stdout.close()
-    stat = subprocess.run(command(options, options.tickstat), stdin=head.stdout, capture_output=True,
+    stat = subprocess.run(command(options.runner, options.tickstat), stdin=head.stdout, capture_output=True,
                           timeout=90)
     head.wait()
     gauge.wait(timeout=30)  # it ends by itself once head has gone
@@ -156,11 +158,7 @@ def case_interrupt(options):
     title = title_of(check_picture(svg_path, ["clock time (h:mm:ss)"]))
     if not any(title.endswith(f", run began {minute}") for minute in began | {time.strftime("%Y-%m-%d %H:%M")}):
         raise Failure(f"the picture of a live run begun at {began} is titled {title!r}")
-    held = subprocess.Popen([options.tickstat, "--csv", csv_path], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
-    held.stdin.write(b"500.0000 ms\n" * 7)
-    held.stdin.flush()
-    time.sleep(0.5)
-    signal_twice(held, signal.SIGINT)
+    signal_twice(still_reading(options, b"500.0000 ms\n" * 7, subprocess.DEVNULL, "--csv", csv_path), signal.SIGINT)
     if len(rows_of(csv_path)) != 3:
         raise Failure(f"after a second Ctrl+C: rows {rows_of(csv_path)}")
     if gauge.wait(timeout=30) != -signal.SIGINT:
@@ -179,12 +177,12 @@ def case_failures(options):
     files = scratch_folder()
     svg_path = os.path.join(files, "run.svg")
     with open("/dev/full", "wb") as full:
-        stat = subprocess.run(command(options, options.tickstat), input=b"1.0000 ms\n" * 10, stdout=full,
+        stat = subprocess.run(command(options.runner, options.tickstat), input=b"1.0000 ms\n" * 10, stdout=full,
                               stderr=subprocess.PIPE, timeout=30)
     if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
         raise Failure(f"onto a full disk: status {stat.returncode}, {stat.stderr!r}")
     feed = subprocess.Popen(["yes", "--", "-1.0000 ms"], stdout=subprocess.PIPE)
-    stat = subprocess.Popen(command(options, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
+    stat = subprocess.Popen(command(options.runner, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     feed.stdout.close()
     for _ in range(3):
@@ -207,10 +205,8 @@ def case_file_names(options):
     folder = scratch_folder()
     with open(os.path.join(folder, "run.txt"), "wb") as run:
         run.write(b"1.0000 ms\r\n" * 3)
-    def tickstat(*arguments, out=None):
-        with open(os.path.join(folder, "run.txt"), "rb") as given:
-            return subprocess.run(command(options, options.tickstat, *arguments), stdin=given, cwd=folder,
-                                  stdout=out or subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    def tickstat(*arguments, out=subprocess.PIPE):
+        return tickstat_reading(options, os.path.join(folder, "run.txt"), *arguments, cwd=folder, stdout=out)
     named = tickstat("--csv", "Łódź.csv", "--svg", "日本.svg")
     refused = [tickstat("--csv", "run.txt"), tickstat("--csv", "a.csv", "--svg", "./a.csv")]
     with open(os.path.join(folder, "out.txt"), "wb") as out:
@@ -233,11 +229,8 @@ def case_signals(options):
     csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
     for signal_number, output_path in ((signal.SIGTERM, None), (signal.SIGHUP, "/dev/full")):
         with open(output_path or os.devnull, "wb") as gone:
-            stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=subprocess.PIPE,
-                                    stdout=gone if output_path else subprocess.PIPE)
-            stat.stdin.write(b"500.0000 ms\n" * 5)
-            stat.stdin.flush()
-            time.sleep(0.5)
+            stat = still_reading(options, b"500.0000 ms\n" * 5, gone if output_path else subprocess.PIPE,
+                                 "--csv", csv_path, "--svg", svg_path)
             stat.send_signal(signal_number)
             output, _ = stat.communicate(timeout=30)
         if stat.returncode != 0 or len(rows_of(csv_path)) != 3:
@@ -246,11 +239,16 @@ def case_signals(options):
             check_summary(output, 5)
         check_picture(svg_path, ["clock time (h:mm:ss)"])
     # Nobody reads its output, so it waits to write its lines when the signals come.
-    busy = subprocess.Popen([options.tickstat], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    busy.stdin.write(b"-1.0000 ms\n" * 3000)
-    busy.stdin.flush()
+    signal_twice(still_reading(options, b"-1.0000 ms\n" * 3000, subprocess.PIPE), signal.SIGTERM)
+
+
+def still_reading(options, lines, output, *arguments):
+    """tickstat half a second after it was handed lines on a pipe that stays open."""
+    process = subprocess.Popen([options.tickstat, *arguments], stdin=subprocess.PIPE, stdout=output)
+    process.stdin.write(lines)
+    process.stdin.flush()
     time.sleep(0.5)
-    signal_twice(busy, signal.SIGTERM)
+    return process
 
 
 def signal_twice(process, signal_number):
@@ -296,15 +294,14 @@ def case_fixed_input(options):
     """The Windows build prints exactly what the native one does, line ends aside, and
     --version the version its version resource names."""
     cases = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
-    with open(os.path.join(cases, "windows_timer.txt"), "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat), stdin=given, capture_output=True, timeout=60)
+    stat = tickstat_reading(options, os.path.join(cases, "windows_timer.txt"))
     with open(os.path.join(cases, "windows_timer.expected"), "rb") as expected_file:
         expected = expected_file.read()
     if stat.returncode != 0 or stat.stdout.replace(b"\r\n", b"\n") != expected:
         raise Failure(f"status {stat.returncode}, printed {stat.stdout[:600]!r}")
     with open(options.tickstat, "rb") as program:  # its version resource, UTF-16 without the NULs
         resource = re.search(rb"ProductVersion(\d+\.\d+)\.0\.0", program.read().replace(b"\0", b""))
-    version = subprocess.run(command(options, options.tickstat, "--version"), capture_output=True, timeout=60)
+    version = subprocess.run(command(options.runner, options.tickstat, "--version"), capture_output=True, timeout=60)
     if not resource or version.returncode != 0 or version.stdout != b"tickstat " + resource.group(1) + b"\r\n":
         raise Failure(f"--version: status {version.returncode}, {version.stdout!r}; resource {resource}")
 
@@ -317,9 +314,7 @@ def case_three_hours(options):
     paths = {name: os.path.join(folder, name) for name in ("run.txt", "run.csv", "run.svg")}
     with open(paths["run.txt"], "wb") as sample:
         subprocess.run([sys.executable, os.path.join(HERE, "..", "three_hours.py")], stdout=sample, check=True)
-    with open(paths["run.txt"], "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat, "--csv", paths["run.csv"], "--svg",
-                                      paths["run.svg"]), stdin=given, capture_output=True, timeout=60)
+    stat = tickstat_reading(options, paths["run.txt"], "--csv", paths["run.csv"], "--svg", paths["run.svg"])
     periods = re.findall(rb"^period .*\n.*", stat.stdout.replace(b"\r\n", b"\n"), re.M)
     expected = [b"period 1: 0:00:00.0 to 1:00:00.0 (1:00:00), 230400 steps,\n  typical 15.6250 ms (100.0%)",
                 b"period 2: 1:00:00.0 to 2:00:00.0 (1:00:00), 3686400 steps,\n  typical 0.9766 ms (62.5%)",
@@ -340,9 +335,7 @@ def case_three_hours(options):
         raise Failure(f"the picture's titles: {titles}")
     with open(paths["run.txt"], "wb") as sample:
         sample.write(b"15.6250 ms\n" * 64)
-    with open(paths["run.txt"], "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat, "--svg", paths["run.svg"]), stdin=given,
-                              capture_output=True, timeout=60)
+    stat = tickstat_reading(options, paths["run.txt"], "--svg", paths["run.svg"])
     title = title_of(check_picture(paths["run.svg"], ["15.6250 ms"]))
     if stat.returncode != 0 or title != "64 steps over 0:00:01.0 of clock time, 1 period":
         raise Failure(f"status {stat.returncode}, a second's picture titled {title!r}")

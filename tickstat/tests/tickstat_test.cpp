@@ -51,9 +51,21 @@ std::string windows_timer() { return read_file(TICKSTAT_CASES "/windows_timer.tx
 // Standard input is a folder, which opens but cannot be read.
 const char kFolder[] = "\x01folder";
 std::string folder() { return kFolder; }
-std::string repeated(const char* line, int times) {
+std::string repeated(const std::string& lines, int times) {
   std::string text;
-  for (int i = 0; i < times; i++) text += line;
+  for (int i = 0; i < times; i++) text += lines;
+  return text;
+}
+// A step line of each size from first to last in 100-ns units, by every; a negative
+// size is a backward step.
+std::string sizes(int first, int last, int every = 1) {
+  std::string text;
+  char line[32];
+  for (int size = first; size != last + every; size += every) {
+    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "%s%d.%04d ms\n",
+                                                        size < 0 ? "-" : "", std::abs(size) / 10000,
+                                                        std::abs(size) % 10000)));
+  }
   return text;
 }
 std::string usage_error() {
@@ -83,14 +95,10 @@ std::string event_after_last_second() { return "1000.0000 ms\n2000.0000 ms\n"; }
 std::string events_alone() { return "-5.0000 ms\n-7.0000 ms\n"; }
 std::string odd_count() { return "3.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
 std::string two_thirds() { return "1.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
-std::string sixteen_sizes() {
-  std::string text;
-  for (int ms = 1; ms <= 16; ms++) text += std::to_string(ms) + ".0000 ms\n";
-  return text;
-}
+std::string sixteen_sizes() { return sizes(10000, 160000, 10000); }
 // GetSystemTime's whole milliseconds: seconds of 15 ms steps and of 16 ms steps in turn.
 std::string whole_milliseconds() {
-  return repeated((repeated("15.0000 ms\n", 67) + repeated("16.0000 ms\n", 63)).c_str(), 5);
+  return repeated(repeated("15.0000 ms\n", 67) + repeated("16.0000 ms\n", 63), 5);
 }
 std::string just_over_tenth() {
   return repeated("10.0000 ms\n", 100) + repeated("11.0500 ms\n", 91);
@@ -99,25 +107,17 @@ std::string one_hundredth_apart() {
   return repeated("0.0500 ms\n", 20000) + repeated("0.0600 ms\n", 16667);
 }
 std::string twelve_equal_periods() {
-  return repeated((repeated("1.0000 ms\n", 1000) + repeated("10.0000 ms\n", 100)).c_str(), 6);
+  return repeated(repeated("1.0000 ms\n", 1000) + repeated("10.0000 ms\n", 100), 6);
 }
 // 514 seconds, so that the picture's buckets take two each: a second of 1 ms steps,
 // then one of as many 1.5 ms steps, a tie that the earlier one wins.
 std::string tied_seconds() {
   const std::string one = repeated("1.0000 ms\n", 500) + repeated("2.0000 ms\n", 250);
   const std::string other = repeated("1.5000 ms\n", 500) + repeated("1.0000 ms\n", 250);
-  return repeated((one + other).c_str(), 257);
+  return repeated(one + other, 257);
 }
 // first, then backward steps of every other size the size table has room for.
-std::string table_filled_after(const char* first) {
-  std::string text = first;
-  char line[32];
-  for (int size = 1; size < 65536; size++) {
-    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "-%d.%04d ms\n",
-                                                        size / 10000, size % 10000)));
-  }
-  return text;
-}
+std::string table_filled_after(const char* first) { return first + sizes(-1, -65535, -1); }
 // The size table filled by clock events, then a second of 64 steps it has no room for.
 std::string typical_unknown() {
   return table_filled_after("1.0000 ms\n") + repeated("15.6250 ms\n", 64);
@@ -143,36 +143,14 @@ std::string utf8_mark() {
   return "\xef\xbb\xbf"
          "2.5000 ms\n2.5000 ms\n";
 }
-std::string one_to_hundred() {
-  std::string text;
-  for (int ms = 100; ms >= 1; ms--) text += std::to_string(ms) + ".0000 ms\n";
-  return text;
-}
-std::string many_backward_steps() {
-  std::string text = "1.0000 ms\n";
-  for (int i = 0; i < 100000; i++) text += "-1.0000 ms\n";
-  return text;
-}
-std::string million_sizes() {
-  std::string text;
-  char line[32];
-  for (int size = 1; size <= 1000000; size++) {
-    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "%d.%04d ms\n",
-                                                        size / 10000, size % 10000)));
-  }
-  return text;
-}
-
-std::string seconds_of(const char* line, int count) {
-  std::string text;
-  for (int i = 0; i < count; i++) text += line;
-  return text;
-}
+std::string one_to_hundred() { return sizes(1000000, 10000, -10000); }
+std::string many_backward_steps() { return "1.0000 ms\n" + repeated("-1.0000 ms\n", 100000); }
+std::string million_sizes() { return sizes(1, 1000000); }
 // Four seconds of the default timer's steps, then two of a 1 ms timer's.
 std::string timer_change() {
-  return seconds_of("15.6250 ms\n", 4 * 64) + seconds_of("1.0000 ms\n", 2 * 1000);
+  return repeated("15.6250 ms\n", 4 * 64) + repeated("1.0000 ms\n", 2 * 1000);
 }
-std::string three_seconds() { return seconds_of("1.0000 ms\n", 3 * 1000); }
+std::string three_seconds() { return repeated("1.0000 ms\n", 3 * 1000); }
 // The timer and its steps change together at several points of a second, both ways: to
 // 1 ms 0.297 s into the third second, back 0.027 s into the sixth, to 1 ms again 0.074 s
 // into the eighth.
@@ -187,10 +165,10 @@ std::string one_ms_timer_steps() {
       "0.9766 ms\n",
       3 * 128);
 }
-std::string two_and_a_half_seconds() { return seconds_of("1.0000 ms\n", 2500); }
+std::string two_and_a_half_seconds() { return repeated("1.0000 ms\n", 2500); }
 // Every kind of line tickstat prints while it reads and after.
 std::string every_line() {
-  return seconds_of("15.6250 ms\n", 2 * 64) + "-12.3456 ms\n1500.0000 ms\n" + typical_unknown();
+  return repeated("15.6250 ms\n", 2 * 64) + "-12.3456 ms\n1500.0000 ms\n" + typical_unknown();
 }
 
 const int64_t kSecond = 10000000;  // of clock time, in 100-ns units

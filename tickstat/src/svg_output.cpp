@@ -115,7 +115,7 @@ void take_period(const PeriodRecord& period) {
   if (buckets[index].periods++ == 0) buckets[index].period = period;
 }
 
-const Output kSvg = {take_second, take_period, nullptr, nullptr};
+const Output kSvg = {take_second, take_period, nullptr, nullptr, nullptr};
 
 // The picture's scales: clock time across, milliseconds upwards on a log scale.
 struct Scale {
@@ -395,7 +395,7 @@ void draw_sizes(const Tally& tally) {
 
 // The picture's frame, as tall as its size rows need, and its title: the steps, the
 // clock time and the periods, and when a live run began.
-void draw_title(const Tally& tally, const Scale& scale, const std::tm* began) {
+void draw_title(const Tally& tally, const std::tm* began) {
   began_text[0] = '\0';
   if (began != nullptr) {
     std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
@@ -412,7 +412,8 @@ void draw_title(const Tally& tally, const Scale& scale, const std::tm* began) {
                "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
                " step%s over %s of clock time, %" PRIu64 " period%s%s</text>\n",
                height, height, kLeft, tally.steps, plural(tally.steps),
-               format_clock(scale.total, total), tally.periods, plural(tally.periods), began_text);
+               format_length(tally.elapsed, total), tally.periods, plural(tally.periods),
+               began_text);
 }
 
 }  // namespace
@@ -428,7 +429,7 @@ const Output* start_svg_output(FILE* file) {
 bool finish_svg_output(const Tally& tally, const std::tm* began) {
   const Scale scale = scale_of_buckets();
   bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
-  draw_title(tally, scale, began);
+  draw_title(tally, began);
   draw_value_axis(scale);
   draw_steps(scale);
   draw_periods(scale, tally.longest);

@@ -39,6 +39,18 @@ void read_clock_settings(ClockSettings* settings) {
   *settings = last;
 }
 
+ClockSettings kernel_clock_settings(bool time_error, bool unsync_set, int64_t frequency,
+                                    int64_t error_us) {
+  ClockSettings settings = {};
+  settings.has_sync = true;
+  settings.synchronised = !time_error && !unsync_set;
+  // Rounded half away from zero, as the shares are: -419430 is -6.39999 ppm, so -6.400.
+  const int64_t half = frequency < 0 ? -32768 : 32768;
+  settings.frequency_ppb = (frequency * 1000 + half) / 65536;
+  settings.error_us = error_us;
+  return settings;
+}
+
 const char* signed_ppm(int64_t ppb, char (&text)[32]) {
   char number[32];
   std::snprintf(text, sizeof text, "%s%s ppm", ppb > 0 ? "+" : "", format_ppm(ppb, number));
@@ -61,9 +73,14 @@ const char* describe_settings(const ClockSettings& settings, bool with_range, ch
     used = append(text, used, size, part);
   }
   if (settings.has_sync) {
-    std::snprintf(part, sizeof part, "%s, frequency %s, estimated error %" PRId64 " us",
-                  settings.synchronised ? "synchronised" : "not synchronised",
-                  signed_ppm(settings.frequency_ppb, rate), settings.error_us);
+    const int length = std::snprintf(part, sizeof part, "%s, frequency %s",
+                                     settings.synchronised ? "synchronised" : "not synchronised",
+                                     signed_ppm(settings.frequency_ppb, rate));
+    // Unsynchronised, the kernel keeps its largest value there: no estimate at all.
+    if (settings.synchronised) {
+      std::snprintf(part + length, sizeof part - static_cast<size_t>(length),
+                    ", estimated error %" PRId64 " us", settings.error_us);
+    }
     append(text, used, size, part);
   }
   return text;

@@ -17,8 +17,14 @@ struct ClockSettings {
   bool has_sync;           // the kernel's time-keeping state, from Linux
   bool synchronised;
   int64_t frequency_ppb;  // the kernel's frequency offset, in parts per billion
-  int64_t error_us;       // its estimated error, in microseconds
+  int64_t error_us;       // its estimated error, in microseconds; none unless synchronised
 };
+
+// The settings that Linux's time state gives: whether adjtimex answered TIME_ERROR and
+// whether STA_UNSYNC is set (either says not synchronised), the frequency offset in ppm
+// with 16 binary places, and the estimated error in microseconds.
+ClockSettings kernel_clock_settings(bool time_error, bool unsync_set, int64_t frequency,
+                                    int64_t error_us);
 
 // The settings now, straight from the system; one file per platform.
 void read_clock_settings_now(ClockSettings* settings);

@@ -11,7 +11,8 @@ Streams standard_streams() {
                  .err = stderr,
                  .live_input = is_live(stdin),
                  .terminal_in = is_terminal(stdin),
-                 .terminal_out = is_terminal(stdout)};
+                 .terminal_out = is_terminal(stdout),
+                 .terminal_err = is_terminal(stderr)};
 }
 
 Machine real_machine() {

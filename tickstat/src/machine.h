@@ -15,7 +15,8 @@ struct Streams {
   FILE* err;
   bool live_input;    // a pipe or a terminal, written while tickstat reads it
   bool terminal_in;   // in is a terminal or a console, where a person types
-  bool terminal_out;  // out is a terminal or a console, which gets a status line
+  bool terminal_out;  // out is a terminal or a console, which gets the status line
+  bool terminal_err;  // err is one, which gets the status line where out is not
 };
 
 // What tickstat asks of the machine besides reading and writing its streams.

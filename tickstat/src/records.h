@@ -28,6 +28,17 @@ struct SecondRecord {
   ClockSettings settings;
 };
 
+// The timer intervals read while a period lasted: at its first second's start, at each
+// boundary of its seconds, and at its last second's end.
+struct TimerHistory {
+  int count;        // distinct intervals in seen; 0 when none was read
+  int64_t seen[4];  // in the order they first came
+  bool more;        // more distinct intervals came than seen holds
+  int64_t first;    // the first reading and the last
+  int64_t last;
+  uint64_t changes;  // readings that differed from the one before
+};
+
 // Consecutive seconds whose typical step stays the same.
 struct PeriodRecord {
   int64_t number;  // from 1
@@ -40,14 +51,21 @@ struct PeriodRecord {
   int64_t min;
   int64_t max;
   std::time_t began;  // tickstat's own clock when it began, or 0 when the input is not live
-  // The machine's when it began; none are known when the input is not live.
+  // The machine's when it began, and its timer intervals while it lasted; none are
+  // known when the input is not live.
   ClockSettings settings;
+  TimerHistory timers;
 };
 
 // A step that set the clock rather than measured time: below zero, or over a second.
 struct ClockEvent {
   int64_t units;
   int64_t at;  // clock time when it was read
+};
+
+// A word for the person watching about how the input is read, told once.
+struct Notice {
+  const char* text;  // one line, without its line end
 };
 
 // The timer interval changed, or time synchronisation started or stopped.

@@ -20,7 +20,7 @@ void print_change_time(FILE* out, const SettingsChange& change,
     local_time(change.when, &local);
     std::strftime(when, sizeof when, "%H:%M:%S", &local);
   }
-  std::fprintf(out, " at %s, %s\n", format_clock(change.at, at), when);
+  std::fprintf(out, " at %s, %s\n", format_moment(change.at, at), when);
 }
 
 }  // namespace
@@ -31,8 +31,36 @@ bool settings_changed(const ClockSettings& before, const ClockSettings& after) {
          (before.has_sync && after.has_sync && before.synchronised != after.synchronised);
 }
 
-bool step_misses_timer(const ClockSettings& settings, int64_t typical) {
-  return settings.has_timer && !same_timer_step(typical, settings.timer);
+bool step_misses_timer(const TimerHistory& timers, int64_t typical) {
+  if (timers.count == 0 || timers.more) return false;
+  for (int i = 0; i < timers.count; i++) {
+    if (same_timer_step(typical, timers.seen[i])) return false;
+  }
+  return true;
+}
+
+const char* describe_timers(const TimerHistory& timers, char (&text)[96]) {
+  char first[32], last[32];
+  format_ms(timers.first, first);
+  if (timers.changes == 0) {
+    std::snprintf(text, sizeof text, "%s ms", first);
+  } else if (timers.changes == 1) {
+    std::snprintf(text, sizeof text, "%s ms -> %s ms", first, format_ms(timers.last, last));
+  } else {
+    std::snprintf(text, sizeof text, "%s ms -> %s ms (%" PRIu64 " changes)", first,
+                  format_ms(timers.last, last), timers.changes);
+  }
+  return text;
+}
+
+const char* list_timers(const TimerHistory& timers, char (&text)[96]) {
+  int used = 0;
+  char timer[32];
+  for (int i = 0; i < timers.count; i++) {
+    used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), "%s%s ms",
+                          i == 0 ? "" : " or ", format_ms(timers.seen[i], timer));
+  }
+  return text;
 }
 
 const char* status_of_settings(const ClockSettings& settings, char (&text)[48]) {
@@ -80,7 +108,7 @@ void write_settings_fields(FILE* csv, const ClockSettings& settings) {
     format_ppm(settings.adjustment_ppb, adjustment);
   if (settings.has_sync) {
     format_ppm(settings.frequency_ppb, frequency);
-    std::snprintf(error, sizeof error, "%" PRId64, settings.error_us);
+    if (settings.synchronised) std::snprintf(error, sizeof error, "%" PRId64, settings.error_us);
   }
   std::fprintf(csv, ",%s,%s,%s,%s,%s,%s,%s,%s", timer, finest, coarsest,
                settings.has_adjustment ? (settings.adjusting ? "1" : "0") : "", adjustment,

@@ -6,6 +6,9 @@
 namespace {
 
 const uint32_t kSizeSlots = 2 * kMostSizes;  // half full at most, so probes stay short
+const char kRecordingNotice[] =
+    "tickstat: the input brings clock time faster than it passes, so it is read as a "
+    "recording: no clock settings, no times of day";
 
 Tally the_tally;
 SizeCount size_slots[kSizeSlots];
@@ -27,18 +30,54 @@ void hand_out(const Outputs& outputs, void (*Output::*take)(const Record&), cons
   }
 }
 
-// Hands a change of the settings to the outputs, at the clock time it was read.
-void take_settings(Tally* tally) {
-  ClockSettings now = {};
-  tally->read_settings(&now);
-  if (settings_changed(tally->settings, now)) {
-    const SettingsChange change = {tally->settings, now, tally->elapsed, tally->second_began};
-    hand_out(*tally->outputs, &Output::take_change, change);
+bool live(const Tally& tally) { return tally.pace == Pace::live; }
+
+// Decides once, where the pace tells, whether the input is live or a recording; when
+// it has ended, it must be told.
+void judge_pace(Tally* tally, std::time_t now, bool ended) {
+  if (tally->pace != Pace::undecided) return;
+  const int64_t waited = now - tally->started;
+  if (tally->elapsed > (waited + kMostAhead) * kUnitsPerSecond) {
+    tally->pace = Pace::recording;
+    tally->read_settings = nullptr;
+    tally->settings_at_start = tally->settings_told = tally->settings = ClockSettings{};
+    hand_out(*tally->outputs, &Output::take_notice, Notice{kRecordingNotice});
+  } else if (ended || waited >= kLiveAfter) {
+    tally->pace = Pace::live;
   }
-  tally->settings = now;
 }
 
-void start_second(Tally* tally, int64_t number) {
+void fold_timer(TimerHistory* timers, const ClockSettings& settings) {
+  if (!settings.has_timer) return;
+  if (timers->count == 0) timers->first = settings.timer;
+  if (timers->count > 0 && settings.timer != timers->last) timers->changes++;
+  timers->last = settings.timer;
+  for (int i = 0; i < timers->count; i++) {
+    if (timers->seen[i] == settings.timer) return;
+  }
+  if (timers->count < static_cast<int>(sizeof timers->seen / sizeof timers->seen[0])) {
+    timers->seen[timers->count++] = settings.timer;
+  } else {
+    timers->more = true;
+  }
+}
+
+// Reads the settings at a boundary of seconds, at moment when of tickstat's clock, and
+// hands a change since the settings last told to the outputs; in_period: the second it
+// closes belongs to the open period, so the reading tells what was in force during it.
+void take_settings(Tally* tally, std::time_t when, bool in_period) {
+  ClockSettings now = {};
+  tally->read_settings(&now);
+  if (live(*tally) && settings_changed(tally->settings_told, now)) {
+    const SettingsChange change = {tally->settings_told, now, tally->elapsed, when};
+    hand_out(*tally->outputs, &Output::take_change, change);
+  }
+  if (live(*tally)) tally->settings_told = now;
+  tally->settings = now;
+  if (in_period) fold_timer(&tally->period.timers, now);
+}
+
+void start_second(Tally* tally, int64_t number, std::time_t now) {
   tally->second = number;
   tally->second_start = tally->elapsed;
   tally->second_end = number * kUnitsPerSecond;
@@ -47,9 +86,11 @@ void start_second(Tally* tally, int64_t number) {
   tally->second_max = INT64_MIN;
   tally->second_backward = 0;
   tally->second_jumps = 0;
-  tally->second_began = tally->now != nullptr ? tally->now() : 0;
+  tally->second_began = now;
   tally->second_untabled_before = tally->sizes.untabled;
-  if (tally->read_settings != nullptr) take_settings(tally);
+  if (tally->read_settings != nullptr) {
+    take_settings(tally, tally->second_began, tally->period.steps > 0);
+  }
 }
 
 // The entry counted most often, or null when steps that found no room in the size
@@ -62,6 +103,7 @@ void end_period(Tally* tally) {
   const OpenPeriod& open = tally->period;
   const SizeCount* typical = known(open.typical, open.typical != nullptr ? open.typical->period : 0,
                                    tally->sizes.untabled - open.untabled_before);
+  const bool shown = live(*tally);
   const PeriodRecord period = {open.number,
                                open.start,
                                open.end,
@@ -71,8 +113,9 @@ void end_period(Tally* tally) {
                                typical != nullptr ? typical->period : 0,
                                open.min,
                                open.max,
-                               open.began,
-                               open.settings};
+                               shown ? open.began : 0,
+                               shown ? open.settings : ClockSettings{},
+                               shown ? open.timers : TimerHistory{}};
   hand_out(*tally->outputs, &Output::take_period, period);
   keep_if_long(&tally->longest, period);
   tally->periods++;
@@ -98,7 +141,9 @@ void place_second(Tally* tally, const SizeCount* typical) {
                     nullptr,
                     tally->second_began,
                     tally->second_untabled_before,
-                    tally->settings};
+                    tally->settings,
+                    {}};
+  fold_timer(&open.timers, tally->settings);
 }
 
 SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool partial) {
@@ -116,7 +161,7 @@ SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool pa
                       partial,
                       tally.period.number,
                       tally.period.start,
-                      tally.settings};
+                      live(tally) ? tally.settings : ClockSettings{}};
 }
 
 void close_second(Tally* tally, bool partial) {
@@ -166,9 +211,11 @@ Tally* start_tally(const Outputs* outputs, std::time_t (*now)()) {
   the_tally.max = INT64_MIN;
   the_tally.outputs = outputs;
   the_tally.now = now;
+  the_tally.started = now != nullptr ? now() : 0;
+  the_tally.pace = now != nullptr ? Pace::undecided : Pace::recording;
   init_size_table(&the_tally.sizes, SizeStorage{size_slots, size_direct, size_used, size_touched,
                                                 size_in_period, kSizeSlots, used_before});
-  start_second(&the_tally, 1);
+  start_second(&the_tally, 1, the_tally.started);
   return &the_tally;
 }
 
@@ -176,7 +223,7 @@ void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* setting
   tally->read_settings = read;
   if (read == nullptr) return;
   read(&tally->settings);
-  tally->settings_at_start = tally->settings;
+  tally->settings_at_start = tally->settings_told = tally->settings;
 }
 
 void take_step(Tally* tally, int64_t units) {
@@ -191,13 +238,19 @@ void take_step(Tally* tally, int64_t units) {
   if (units > tally->second_max) tally->second_max = units;
   tally->elapsed += units;
   if (tally->elapsed < tally->second_end) return;
+  const std::time_t now = tally->now != nullptr ? tally->now() : 0;
+  judge_pace(tally, now, false);
   close_second(tally, false);
-  start_second(tally, tally->elapsed / kUnitsPerSecond + 1);
+  start_second(tally, tally->elapsed / kUnitsPerSecond + 1, now);
 }
 
 void close_tally(Tally* tally) {
+  const std::time_t now = tally->now != nullptr ? tally->now() : 0;
+  judge_pace(tally, now, true);
   if (tally->second_steps > 0 || tally->second_backward > 0 || tally->second_jumps > 0) {
     close_second(tally, true);
   }
+  // The end of the last second, when the input ended inside it: a change in it counts.
+  if (tally->read_settings != nullptr) take_settings(tally, now, tally->second_steps > 0);
   if (tally->period.steps > 0) end_period(tally);
 }

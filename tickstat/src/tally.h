@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 
 #include "output.h"
@@ -13,6 +14,18 @@
 
 // At most this many different step sizes are counted one by one.
 constexpr uint32_t kMostSizes = 1 << 16;
+
+// An input from a pipe or a terminal is a live tickgauge, or a recording read through
+// one: a live tickgauge cannot deliver clock time faster than time passes. Its clock
+// time may run ahead of tickstat's own clock by what tickgauge printed before tickstat
+// began to read, and by the whole seconds that clock counts in; by more, it is a
+// recording. After kLiveAfter seconds of tickstat's clock within that, it is live.
+constexpr int64_t kMostAhead = 3;
+constexpr int64_t kLiveAfter = 2;
+
+// What the input is known to be: until it is known to be live, no record shows a
+// clock setting or a time of day.
+enum class Pace { undecided, live, recording };
 
 // The period being filled.
 struct OpenPeriod {
@@ -26,6 +39,7 @@ struct OpenPeriod {
   std::time_t began;
   uint64_t untabled_before;  // the size table's untabled count when it opened
   ClockSettings settings;    // the machine's when it began
+  TimerHistory timers;
 };
 
 struct Tally {
@@ -51,24 +65,27 @@ struct Tally {
   uint64_t periods;  // periods closed
   LongestPeriods longest;
   const Outputs* outputs;
-  std::time_t (*now)();  // tickstat's own clock; null when the input is not live
+  std::time_t (*now)();  // tickstat's own clock; null when the input is a file
+  std::time_t started;   // that clock when the run began
+  Pace pace;
   void (*read_settings)(ClockSettings* settings);  // null when none are read
   ClockSettings settings_at_start;
-  ClockSettings settings;  // the last reading
+  ClockSettings settings;       // the last reading
+  ClockSettings settings_told;  // the last the outputs were told of, whose changes they get
 };
 
 // The one tally of this run, emptied; now is tickstat's own clock, read while the input
-// is live, else null.
+// comes from a pipe or a terminal, else null: a file is a recording.
 Tally* start_tally(const Outputs* outputs, std::time_t (*now)());
 
-// Reads the machine's clock settings through read now and at the start of each second
-// of clock time, handing each change to the outputs.
+// Reads the machine's clock settings through read now, at each boundary of the seconds
+// of clock time and at the end of the input, handing each change to the outputs.
 void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* settings));
 
 // Counts one step; closes the second it completes, and hands a step that sets the
 // clock (backwards, or forward by over a second) to the outputs at once.
 void take_step(Tally* tally, int64_t units);
 
-// Closes the second being filled, if it holds a step or a clock event, as partial, and
-// the last period.
+// Closes the second being filled, if it holds a step or a clock event, as partial, reads
+// the settings a last time, and closes the last period.
 void close_tally(Tally* tally);

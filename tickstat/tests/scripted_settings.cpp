@@ -1,30 +1,30 @@
 // tickstat reading a live input on a machine whose clock settings follow a script, for
 // the sample picture: tickstat_scripted SCRIPT [tickstat's options] < steps
-// SCRIPT holds a line for each change: the second of clock time it comes at, the timer
-// interval, the finest and the coarsest (in 100-ns units), and the time adjustment in
-// parts per billion or "off".
+// SCRIPT holds a line for each change: the second of clock time it comes at (a fraction
+// will do), the timer interval, the finest and the coarsest (in 100-ns units), and the
+// time adjustment in parts per billion or "off". The input is taken as a live tickgauge
+// prints it, tickstat's own clock running with its clock time.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "scripted_world.h"
 #include "tickstat.h"
 
 namespace {
 
-struct Change {
-  int64_t second;
-  ClockSettings settings;
-};
-
-Change changes[64];
-int change_count;
-int64_t seconds_read;
+SettingsAt changes[64];
+size_t change_count;
 
 // One line of the script: five words, the last a number or "off".
-bool read_change(const char* line, Change* change) {
+bool read_change(const char* line, SettingsAt* change) {
   char* end = nullptr;
-  int64_t numbers[4];
+  const double second = std::strtod(line, &end);
+  if (end == line) return false;
+  line = end;
+  int64_t numbers[3];
   for (int64_t& number : numbers) {
     number = std::strtoll(line, &end, 10);
     if (end == line) return false;
@@ -32,8 +32,8 @@ bool read_change(const char* line, Change* change) {
   }
   while (*line == ' ') line++;
   const bool off = std::strncmp(line, "off", 3) == 0;
-  change->second = numbers[0];
-  change->settings = {true, numbers[1], numbers[2], numbers[3], true, !off, 0, false, false, 0, 0};
+  change->at = std::llround(second * 1e7);
+  change->settings = {true, numbers[0], numbers[1], numbers[2], true, !off, 0, false, false, 0, 0};
   if (!off) change->settings.adjustment_ppb = std::strtoll(line, &end, 10);
   return off || end != line;
 }
@@ -50,14 +50,6 @@ bool read_script(const char* path) {
   return change_count > 0;
 }
 
-// Asked once at each second of clock time, the first at 0:00:00.
-void read_scripted_settings(ClockSettings* settings) {
-  int i = 0;
-  while (i + 1 < change_count && changes[i + 1].second <= seconds_read) i++;
-  seconds_read++;
-  *settings = changes[i].settings;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -67,7 +59,6 @@ int main(int argc, char* argv[]) {
   }
   Streams streams = standard_streams();
   streams.live_input = true;
-  Machine machine = real_machine();
-  machine.read_settings = read_scripted_settings;
+  const Machine machine = scripted_world({changes, change_count, false, 0}, real_machine());
   return run_tickstat(argc - 1, argv + 1, streams, machine);
 }

@@ -2,21 +2,11 @@
 
 #include <sys/timex.h>
 
-namespace {
-
-ClockSettings read_kernel_state() {
+void read_clock_settings_now(ClockSettings* settings) {
   timex state = {};  // modes 0: reads only, and needs no privilege
   const int status = adjtimex(&state);
-  ClockSettings settings = {};
-  if (status == -1) return settings;
-  settings.has_sync = true;
-  settings.synchronised = status != TIME_ERROR && (state.status & STA_UNSYNC) == 0;
-  // freq is in ppm with 16 binary places.
-  settings.frequency_ppb = static_cast<int64_t>(state.freq) * 1000 / 65536;
-  settings.error_us = state.esterror;
-  return settings;
+  *settings = status == -1
+                  ? ClockSettings{}
+                  : kernel_clock_settings(status == TIME_ERROR, (state.status & STA_UNSYNC) != 0,
+                                          state.freq, state.esterror);
 }
-
-}  // namespace
-
-void read_clock_settings_now(ClockSettings* settings) { *settings = read_kernel_state(); }

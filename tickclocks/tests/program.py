@@ -145,7 +145,7 @@ def case_coarse_clocks(p):
         for _ in range(3):
             row = p.csv_rows(["--clock", name, "--seconds", "1"])[0]
             stated, smallest, typical = (float(row[key]) for key in ("stated_ns", "smallest_ns", "typical_ns"))
-            if smallest % stated != 0 or typical % stated != 0:
+            if smallest % stated != 0 or typical % stated != 0 or smallest > typical:
                 raise Failure(f"{name}: stated {stated}, smallest {smallest}, typical {typical}")
             seen.append(smallest)
             if smallest == stated:

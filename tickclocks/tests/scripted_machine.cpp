@@ -20,7 +20,9 @@ int64_t read_scripted(int i) {
   world_ns += clock.cost_ns;
   int64_t at = world_ns - kStartNs;
   if (clock.stop_at_ns != 0) at = std::min(at, clock.stop_at_ns);
-  int64_t value = kStartNs + at / clock.step_ns * clock.step_ns;
+  int64_t steps = at / clock.step_ns;
+  if (clock.late_every != 0 && steps % clock.late_every == 1) steps--;
+  int64_t value = kStartNs + steps * clock.step_ns;
   if (clock.back_at_ns != 0 && world_ns - kStartNs >= clock.back_at_ns) value -= clock.back_by_ns;
   if (current_processor == 1) value -= clock.processor1_lag_ns;
   return value;

@@ -17,6 +17,7 @@ struct ScriptedClock {
   int64_t back_by_ns = 0;
   int64_t stop_at_ns = 0;         // from this time of the run on it stands still; 0 never
   int64_t processor1_lag_ns = 0;  // readings on processor 1 lag by this
+  int64_t late_every = 0;         // every so many steps one comes late, with the next
   ClockKind kind = kInterval;
   bool present = true;
   bool follows_timer = false;  // stated by the scripted timer interval instead

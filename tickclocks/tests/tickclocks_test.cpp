@@ -31,6 +31,7 @@ const ScriptedClock kWorld[] = {
     {.name = "disagreeing", .step_ns = 1000, .processor1_lag_ns = 50000},
     {.name = "missing", .present = false},
     {.name = "stopping", .step_ns = 1 * kMs, .stop_at_ns = 500 * kMs},
+    {.name = "late-ticks", .step_ns = 1 * kMs, .late_every = 4},
 };
 
 struct Case {
@@ -94,6 +95,12 @@ const Case kCases[] = {
     {.arguments = "--clock missing --seconds 1",
      .out = "clock    read cost     stated    typical   smallest\n"
             "missing  not in this system\n"},
+    {.arguments = "--clock late-ticks --seconds 1",
+     .out = "clock       read cost     stated    typical   smallest\n"
+            "late-ticks    1.00 us                  1 ms       1 ms\n"
+            "\n"
+            "clock        back   largest across   largest       rate\n"
+            "late-ticks      0                0               <0.23%\n"},
     {.arguments = "--clock disagreeing --seconds 1",
      .out = "clock        read cost     stated    typical   smallest\n"
             "disagreeing    1.00 us                  1 us       1 us\n"
@@ -102,7 +109,7 @@ const Case kCases[] = {
             "disagreeing      0               49     49 us   <4.7 ppm\n"},
     {.arguments = "--seconds 2",
      .stop_at_ns = 2600 * kMs,
-     .out = "tickclocks 1.5: 8 clocks in 2.63 s on 2 processors\n"
+     .out = "tickclocks 1.5: 9 clocks in 2.63 s on 2 processors\n"
             "reference clock: the scripted reference\n"
             "clock settings: timer 15.6250 ms (finest 0.5000 ms, coarsest 15.6250 ms)\n"
             "\n"
@@ -116,6 +123,7 @@ const Case kCases[] = {
             "disagreeing         1.00 us                  1 us       1 us\n"
             "missing           not in this system\n"
             "stopping            1.00 us             none seen           \n"
+            "late-ticks          1.00 us                  1 ms       1 ms\n"
             "\n"
             "clock              back   largest across   largest       rate\n"
             "coarse                0                0               <1.21%\n"
@@ -124,12 +132,13 @@ const Case kCases[] = {
             "read-bound            0                0             <0.6 ppm\n"
             "finer-than-timer      0                0             <0.2 ppm\n"
             "steps-back-once       0                0             <0.2 ppm\n"
-            "disagreeing           0               49     49 us   <2.6 ppm\n"
+            "disagreeing           0               49     49 us   <2.4 ppm\n"
             "stopping              0                0                     \n"
+            "late-ticks            0                0               <0.38%\n"
             "\n"
             "1 ms wait                     during           waits     median        99%\n"
             "Sleep(1)                      timer 15.625 ms     20  15.625 ms  15.625 ms\n"
-            "Sleep(1), finest timer asked  timer 1 ms          56    1.05 ms    1.05 ms\n"
+            "Sleep(1), finest timer asked  timer 1 ms          46    1.05 ms    1.05 ms\n"
             "\n"
             "finest clock of the day: finer-than-timer, step 100 ns, read 100 ns\n"
             "finest interval clock: steps-back-once, step 100 ns, read 100 ns\n"
@@ -152,7 +161,7 @@ const Case kCases[] = {
             "  -h, --help    print this text\n"
             "  --version     print tickclocks' version\n"
             "Clocks here: coarse, twice-stated, under-twice, read-bound, finer-than-timer,\n"
-            "  steps-back-once, disagreeing, stopping\n"},
+            "  steps-back-once, disagreeing, stopping, late-ticks\n"},
     {.arguments = "--version", .out = "tickclocks 1.5\n"},
     {.arguments = "--bogus", .status = 1, .first_error_line = "tickclocks: unknown option --bogus"},
     {.arguments = "--seconds 0",

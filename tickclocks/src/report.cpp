@@ -215,27 +215,32 @@ void write_note(FILE* out, const char* text, bool* first) {
   write_wrapped(out, line, 2);
 }
 
+// The finding: steps that contradict the resolution the system states.
+void write_contradiction(const Clock& clock, const ClockFigures& figures, FILE* out, bool* first) {
+  const int contradicts = contradiction(figures);
+  if (contradicts == 0) return;
+  char text[256], step[32], stated[32];
+  format_duration(ticks_ns(figures, figures.typical), step);
+  format_duration(figures.stated_ns, stated);
+  if (contradicts > 0) {
+    std::snprintf(text, sizeof text, "%s steps by %s, though %s says %s.", clock.name, step,
+                  clock.stated_by, stated);
+  } else {
+    std::snprintf(text, sizeof text, "%s steps by %s, finer than the %s that %s says.", clock.name,
+                  step, stated, clock.stated_by);
+  }
+  write_note(out, text, first);
+}
+
 void write_clock_notes(const Run& run, int i, FILE* out, bool* first) {
   const Clock& clock = run.clocks[i];
   const ClockFigures& figures = run.figures[i];
-  char text[256], a[32];
-  const int contradicts = contradiction(figures);
-  if (contradicts != 0) {
-    char b[32];
-    format_duration(ticks_ns(figures, figures.typical), a);
-    format_duration(figures.stated_ns, b);
-    if (contradicts > 0) {
-      std::snprintf(text, sizeof text, "%s steps by %s, though %s says %s.", clock.name, a,
-                    clock.stated_by, b);
-    } else {
-      std::snprintf(text, sizeof text, "%s steps by %s, finer than the %s that %s says.",
-                    clock.name, a, b, clock.stated_by);
-    }
-    write_note(out, text, first);
-  }
+  write_contradiction(clock, figures, out, first);
+  char text[256];
   if (figures.stopped) {
+    char watched[32];
     std::snprintf(text, sizeof text, "%s did not change for the last %s of the run.", clock.name,
-                  format_duration(static_cast<double>(figures.stopped_for_ns), a));
+                  format_duration(static_cast<double>(figures.stopped_for_ns), watched));
     write_note(out, text, first);
   }
   if (clock.remark != nullptr) {
@@ -307,7 +312,8 @@ void write_wrapped(FILE* out, const char* text, int indent) {
   std::fputc('\n', out);
 }
 
-bool write_report(const Run& run, FILE* out) {
+// What was measured, for how long, against what, and the clock settings at the start.
+void write_header(const Run& run, FILE* out) {
   char took[32], settings[192];
   int clocks = 0;
   for (int i = 0; i < run.clock_count; i++) clocks += run.clocks[i].present ? 1 : 0;
@@ -320,6 +326,10 @@ bool write_report(const Run& run, FILE* out) {
     std::snprintf(text, sizeof text, "clock settings: %s", settings);
     write_wrapped(out, text, 2);
   }
+}
+
+bool write_report(const Run& run, FILE* out) {
+  write_header(run, out);
   std::fputc('\n', out);
   write_costs_table(run, out);
   if (measured_clocks(run) > 0) {

@@ -261,15 +261,13 @@ void list_machine(const Machine& machine) {
   run.reference_name = machine.reference_name;
 }
 
-}  // namespace
-
-int run_tickclocks(int argc, const char* const argv[], const Machine& machine,
-                   const Outputs& outputs) {
-  Options options = {false, false, kDefaultSeconds, nullptr, nullptr};
-  list_machine(machine);
-  bool usable = read_options(argc, argv, &options, outputs.err);
-  if (usable && options.clock != nullptr && !keep_clock(options.clock, &run)) {
-    std::fprintf(outputs.err, "tickclocks: no clock here is called %s\n", options.clock);
+// Reads the command line into options, keeping the clock asked for alone; answers a
+// usage error, --help and --version. Returns their exit status, or -1 to measure.
+int take_command_line(int argc, const char* const argv[], Options* options,
+                      const Outputs& outputs) {
+  bool usable = read_options(argc, argv, options, outputs.err);
+  if (usable && options->clock != nullptr && !keep_clock(options->clock, &run)) {
+    std::fprintf(outputs.err, "tickclocks: no clock here is called %s\n", options->clock);
     usable = false;
   }
   if (!usable) {
@@ -277,15 +275,24 @@ int run_tickclocks(int argc, const char* const argv[], const Machine& machine,
     write_clock_names(run, outputs.err);
     return 1;
   }
-  if (options.help) {
+  if (options->help) {
     std::fputs(kUsage, outputs.out);
     write_clock_names(run, outputs.out);
-  } else if (options.version) {
+  } else if (options->version) {
     std::fputs("tickclocks " TICKCLOCKS_VERSION "\n", outputs.out);
   }
-  if (options.help || options.version) {
-    return std::fflush(outputs.out) == 0 && std::ferror(outputs.out) == 0 ? 0 : 1;
-  }
+  if (!options->help && !options->version) return -1;
+  return std::fflush(outputs.out) == 0 && std::ferror(outputs.out) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int run_tickclocks(int argc, const char* const argv[], const Machine& machine,
+                   const Outputs& outputs) {
+  Options options = {false, false, kDefaultSeconds, nullptr, nullptr};
+  list_machine(machine);
+  const int status = take_command_line(argc, argv, &options, outputs);
+  if (status >= 0) return status;
   // Put in place of the report's own file, the CSV would leave nothing of the report.
   if (options.csv != nullptr && is_file_of(options.csv, outputs.out)) {
     std::fprintf(outputs.err, "tickclocks: %s is standard output's file too; give each its own\n",

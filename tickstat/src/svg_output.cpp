@@ -395,15 +395,15 @@ void draw_sizes(const Tally& tally) {
 
 }  // namespace
 
-const Output* start_svg_output(FILE* file) {
-  svg = file;
+const Output* start_svg_output() {
   used = 0;
   width = 1;
   last_sync = -1;
   return &kSvg;
 }
 
-bool finish_svg_output(const Tally& tally, const std::tm* began) {
+bool draw_svg(FILE* file, const Tally& tally, const std::tm* began) {
+  svg = file;
   began_text[0] = '\0';
   if (began != nullptr) {
     std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",

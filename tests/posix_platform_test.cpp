@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -72,6 +77,36 @@ TEST(PosixStandIn, ClocksAgreeAndCounterIsHonest) {
   EXPECT_LE(first.QuadPart, second.QuadPart);
 }
 
-TEST(PosixStandIn, FindsNoEmulationLayer) { EXPECT_EQ(GetModuleHandleA("kernel32.dll"), nullptr); }
+// Writes a step line with standard output pointed at output; whether it went.
+bool write_step_line_into(int output) {
+  const int saved = dup(STDOUT_FILENO);
+  dup2(output, STDOUT_FILENO);
+  const bool written = write_standard_output_line("15.6250 ms\n", 11);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  return written;
+}
+
+TEST(PosixStandIn, StepLineWaitsWholeForASlowReaderAndReportsAFullDisk) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  size_t filled = 0;
+  while (write(ends[1], "x", 1) == 1) filled++;
+  std::string received;
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    char chunk[4096];
+    for (ssize_t got; (got = read(ends[0], chunk, sizeof chunk)) > 0;) received.append(chunk, got);
+  });
+  EXPECT_TRUE(write_step_line_into(ends[1]));
+  close(ends[1]);
+  reader.join();
+  close(ends[0]);
+  EXPECT_EQ(received, std::string(filled, 'x') + "15.6250 ms\n");
+  const int full = open("/dev/full", O_WRONLY);
+  EXPECT_FALSE(write_step_line_into(full));
+  close(full);
+}
 
 }  // namespace

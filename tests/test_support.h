@@ -1,6 +1,8 @@
 // Runs the program's pieces in-process and returns what they printed.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -12,6 +14,9 @@ struct ProgramRun {
 };
 
 // Resets the option flags and runs the program with these arguments after its name.
+int run_tickgauge_with(const std::vector<std::string>& arguments);
+
+// Runs the program so and returns what it printed and how it ended.
 ProgramRun run_program(const std::vector<std::string>& arguments);
 
 // Runs a monitor until its script ends and returns what it printed.
@@ -22,3 +27,9 @@ std::string banner();
 
 // The usage text of this build's setting.
 std::string usage();
+
+// The name GoogleTest gives a row of a table: the row's own.
+template <typename Row>
+std::string row_name(const testing::TestParamInfo<Row>& row) {
+  return row.param.name;
+}

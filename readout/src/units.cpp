@@ -42,6 +42,24 @@ const char* format_clock(int64_t units, char (&text)[32]) {
   return text;
 }
 
+const char* format_moment(int64_t units, char (&text)[32]) {
+  const int64_t tenths = (units + kUnitsPerSecond / 20) / (kUnitsPerSecond / 10);
+  std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", tenths / 36000,
+                static_cast<int>(tenths / 600 % 60), static_cast<int>(tenths / 10 % 60),
+                static_cast<int>(tenths % 10));
+  return text;
+}
+
+const char* format_length(int64_t units, char (&text)[32]) {
+  // Rounded, not cut, so that a period of 0.95 s shows as about a second.
+  if (units > 0 && units < kUnitsPerSecond / 20) {
+    std::snprintf(text, sizeof text, "<0:00:00.1");
+    return text;
+  }
+  if (units < 60 * kUnitsPerSecond - kUnitsPerSecond / 20) return format_moment(units, text);
+  return format_clock(units + kUnitsPerSecond / 2, text);
+}
+
 const char* format_ppm(int64_t ppb, char (&text)[32]) { return format_fixed(ppb, 1000, 3, text); }
 
 const char* plural(uint64_t count) { return count == 1 ? "" : "s"; }

@@ -19,6 +19,13 @@ const char* format_share(uint64_t part, uint64_t whole, char (&text)[32]);
 // Writes units of clock time as hours, minutes and whole seconds ("1:02:03"); returns text.
 const char* format_clock(int64_t units, char (&text)[32]);
 
+// Writes a moment of clock time as h:mm:ss with tenths, rounded ("1:30:00.0"); returns text.
+const char* format_moment(int64_t units, char (&text)[32]);
+
+// Writes a length of clock time, rounded: under a minute with tenths ("0:00:02.7"), else
+// in whole seconds ("1:00:00"); one too short for a tenth as "<0:00:00.1". Returns text.
+const char* format_length(int64_t units, char (&text)[32]);
+
 // Writes parts per billion as parts per million with three decimals ("-6.400"); returns text.
 const char* format_ppm(int64_t ppb, char (&text)[32]);
 

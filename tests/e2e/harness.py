@@ -1,6 +1,5 @@
-"""What the end-to-end scripts share: their failure, the command that runs a
-program (under Wine when a runner is given), a terminal to run a shell on, a
-reader with a deadline, and the dispatch of a case by name."""
+"""What the end-to-end scripts share: the failure, the command, a terminal, a reader
+with a deadline and the dispatch of a case by name."""
 import fcntl
 import os
 import pty
@@ -21,7 +20,7 @@ def command(runner, program, *arguments):
 
 def on_terminal(shell, columns=None, env=None):
     """Runs shell in bash on a new pseudo-terminal, columns wide where given; returns
-    bash's process id, which leads the terminal's process group, and the terminal."""
+    bash's process id (the terminal's process group) and the terminal."""
     process_id, terminal = pty.fork()
     if process_id == 0:
         if columns:
@@ -54,8 +53,7 @@ def read_until(source, finished, timeout, what, seen=b"", waiting=None):
 
 
 def dispatch(cases, case, subject):
-    """Runs the function case_CASE of cases on subject; 0 when it passes, 1 when it
-    fails, with a line that says which."""
+    """Runs case_CASE of cases on subject and says how it went: 0 passed, 1 failed."""
     try:
         cases["case_" + case](subject)
     except Failure as failure:

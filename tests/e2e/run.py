@@ -92,10 +92,15 @@ class Running:
         self.pending = b"\n".join(lines[count:])
         return b"".join(line + b"\n" for line in lines[:count])
 
-    def silent_for(self, seconds):
-        """True when nothing more arrives for this long and the program still runs."""
-        ready = select.select([self.process.stdout], [], [], seconds)[0]
-        return not ready and not self.pending and self.process.poll() is None
+    def stop_after_silence(self, seconds, fault):
+        """Stops the program, failing with fault unless it printed nothing more for this
+        long and still ran."""
+        try:
+            if select.select([self.process.stdout], [], [], seconds)[0] or self.pending \
+                    or self.process.poll() is not None:
+                raise Failure(fault)
+        finally:
+            self.stop()
 
     def close_and_wait(self, timeout):
         self.process.stdout.close()
@@ -180,11 +185,7 @@ def case_system_time_steps(p):
 
 def case_quiet_forward_clock(p):
     running = expect_header_then(p, ["-q", "-f"], p.started() + FILE_TIME, STEP, 0)
-    try:
-        if not running.silent_for(2):
-            raise Failure("-q on a forward clock printed something or stopped")
-    finally:
-        running.stop()
+    running.stop_after_silence(2, "-q on a forward clock printed something or stopped")
 
 
 def case_file_time_wins(p):
@@ -292,11 +293,8 @@ def case_backward_step_at_once(p):
     clock = [start, start + 1000, start + 2000, start + 3000 - hour]
     env = scripted_clock_environment(p, ",".join(str(t) for t in clock))
     running = expect_header_then(p, ["-q", "-f"], p.started() + FILE_TIME, r"-3599999\.9990 ms\n", 1, env)
-    try:
-        if not running.silent_for(0.5):  # the clock now stands still: no exit, no flush
-            raise Failure("expected the monitor to keep polling a clock that stands still")
-    finally:
-        running.stop()
+    # The clock now stands still: no exit, no flush.
+    running.stop_after_silence(0.5, "expected the monitor to keep polling a clock that stands still")
 
 
 def resident_kib(pid):

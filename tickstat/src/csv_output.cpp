@@ -27,7 +27,7 @@ void write_row(const SecondRecord& second) {
   std::fflush(csv);
 }
 
-const Output kCsv = {write_row, nullptr, nullptr, nullptr};
+const Output kCsv = {write_row, nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace
 

@@ -7,12 +7,15 @@
 #include "periods.h"
 #include "settings_changes.h"
 #include "units.h"
+#include "wrapping.h"
 
 namespace {
 
 const int kStatusCapacity = 160;
 
 FILE* out;
+FILE* err;
+FILE* status;  // where the status line goes, null for none
 const Machine* machine;
 int status_width;  // of the status line on the screen, 0 when none is
 std::time_t status_shown;
@@ -20,89 +23,103 @@ std::time_t status_shown;
 // What a status line may take of the window's width: all but the last column, since
 // a line that reaches it wraps on some terminals and \r then returns to the wrapped row.
 int status_room() {
-  const int columns = machine->columns != nullptr ? machine->columns(out) : 0;
+  const int columns = machine->columns != nullptr ? machine->columns(status) : 0;
   return columns <= 0 || columns > kStatusCapacity ? kStatusCapacity - 1 : columns - 1;
 }
 
 void clear_status() {
   if (status_width == 0) return;
-  std::fprintf(out, "\r%*s\r", std::min(status_width, status_room()), "");
+  std::fprintf(status, "\r%*s\r", std::min(status_width, status_room()), "");
   status_width = 0;
 }
 
-// Ends the period line with the settings: the timer intervals in force while it lasted,
-// the others when it began. Says on a line of its own when its typical step is none of
-// those timer intervals: that is the finding.
-void print_period_settings(const PeriodRecord& period) {
-  char settings[192], timers[96], typical[32];
+// Takes the status line off the screen before a line is printed where it stands.
+void make_room() {
+  if (status == out) clear_status();
+}
+
+// Ends the period's lines with the settings: the timer intervals in force while it lasted,
+// the others when it began, on a line of their own where they do not fit whole. Says on
+// a line of its own when its typical step is none of those timer intervals: that is the
+// finding.
+void print_period_settings(const PeriodRecord& period, int column) {
+  char settings[192], others_text[192], timers[96], note[192], typical[32];
   ClockSettings others = period.settings;
   others.has_timer = false;
-  if (period.timers.count > 0)
-    std::fprintf(out, ", timer %s", describe_timers(period.timers, timers));
-  if (*describe_settings(others, false, settings) != '\0') std::fprintf(out, ", %s", settings);
+  describe_settings(others, false, others_text);
+  if (period.timers.count > 0) {
+    std::snprintf(settings, sizeof settings, "timer %s%s%s", describe_timers(period.timers, timers),
+                  *others_text != '\0' ? ", " : "", others_text);
+  } else {
+    std::snprintf(settings, sizeof settings, "%s", others_text);
+  }
+  if (*settings != '\0') print_part(out, column, settings);
   std::fputc('\n', out);
   if (!period.has_typical || !step_misses_timer(period.timers, period.typical)) return;
-  std::fprintf(out, "  typical %s ms, timer %s: the steps are not the timer interval\n",
-               format_ms(period.typical, typical), list_timers(period.timers, timers));
+  std::snprintf(note, sizeof note,
+                "  typical %s ms, timer %s: the steps are not the timer interval",
+                format_ms(period.typical, typical), list_timers(period.timers, timers));
+  print_wrapped(out, 0, note);
+  std::fputc('\n', out);
 }
 
 void print_period(const PeriodRecord& period) {
-  clear_status();
+  make_room();
   char figures[256];
-  std::fputs(format_period(period, figures), out);
+  int column = print_wrapped(out, 0, format_period(period, figures));
   if (period.began != 0 && machine->local_time != nullptr) {
     std::tm local = {};
     machine->local_time(period.began, &local);
-    char began[16];
-    std::strftime(began, sizeof began, "%H:%M:%S", &local);
-    std::fprintf(out, ", began %s", began);
+    char began[32] = "began ";
+    std::strftime(began + 6, sizeof began - 6, "%H:%M:%S", &local);
+    column = print_part(out, column, began);
   }
-  print_period_settings(period);
+  print_period_settings(period, column);
   std::fflush(out);
 }
 
 void print_event(const ClockEvent& event) {
-  clear_status();
+  make_room();
   char size[32], when[32];
-  std::fprintf(out, "%s: %s ms at %s s\n", event.units < 0 ? "backward step" : "forward jump",
-               format_ms(event.units, size), format_seconds(event.at, when));
+  std::fprintf(out, "%s: %s ms at %s\n", event.units < 0 ? "backward step" : "forward jump",
+               format_ms(event.units, size), format_moment(event.at, when));
   std::fflush(out);
 }
 
-// The status in one of its forms, from 0, the longest, to 3, the last step and the
-// setting, where there is one.
+const int kStatusForms = 6;
+
+// The status in one of its forms, from 0, the longest, to 5, the last second's typical
+// step alone. The period's figures go first, the count of steps next, then the setting.
 int status_form(int form, const SecondRecord& second, const char* setting,
                 char (&text)[kStatusCapacity]) {
-  char since[32], length[32], typical[32];
-  format_clock(second.period_start, since);
-  format_clock(second.end - second.period_start, length);
-  const char* step = second.has_typical ? format_ms(second.typical, typical) : "?";
-  const char* s = plural(second.steps);
-  const char* comma = *setting != '\0' ? ", " : "";
+  char period[96] = "", steps[64], since[32], length[32], typical[32];
+  format_moment(second.period_start, since);
+  format_length(second.end - second.period_start, length);
   if (form == 0) {
-    return std::snprintf(text, sizeof text,
-                         "period %" PRId64 " since %s (%s so far), %" PRIu64
-                         " step%s/s, last %s ms%s%s",
-                         second.period, since, length, second.steps, s, step, comma, setting);
+    std::snprintf(period, sizeof period, "period %" PRId64 " since %s (%s so far)", second.period,
+                  since, length);
+  } else if (form == 1) {
+    std::snprintf(period, sizeof period, "period %" PRId64 " since %s", second.period, since);
+  } else if (form == 2) {
+    std::snprintf(period, sizeof period, "period %" PRId64, second.period);
   }
-  if (form == 1) {
-    return std::snprintf(text, sizeof text,
-                         "period %" PRId64 " since %s, %" PRIu64 " step%s/s, last %s ms%s%s",
-                         second.period, since, second.steps, s, step, comma, setting);
+  const char* step = second.has_typical ? format_ms(second.typical, typical) : "?";
+  if (form <= 2) {
+    std::snprintf(steps, sizeof steps, "last second: %" PRIu64 " step%s, typical %s ms",
+                  second.steps, plural(second.steps), step);
+  } else {
+    std::snprintf(steps, sizeof steps, "%stypical %s ms", form == 3 ? "last second: " : "", step);
   }
-  if (form == 2) {
-    return std::snprintf(text, sizeof text, "period %" PRId64 ", last %s ms%s%s", second.period,
-                         step, comma, setting);
-  }
-  return std::snprintf(text, sizeof text, "last %s ms%s%s", step, comma, setting);
+  const bool with_setting = form < 5 && *setting != '\0';
+  return std::snprintf(text, sizeof text, "%s%s%s%s%s", period, *period != '\0' ? "; " : "", steps,
+                       with_setting ? "; " : "", with_setting ? setting : "");
 }
 
-// The status in the longest form that fits in room: the period's figures go first, the
-// setting next, the step last; 0 when not even the step fits.
+// The status in the longest form that fits in room; 0 when not even the step fits.
 int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapacity]) {
   char setting[48];
   status_of_settings(second.settings, setting);
-  for (int form = 0; form < 4; form++) {
+  for (int form = 0; form < kStatusForms; form++) {
     const int width = status_form(form, second, setting, text);
     if (width <= room) return width;
   }
@@ -113,7 +130,7 @@ int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapaci
 }
 
 void print_change(const SettingsChange& change) {
-  clear_status();
+  make_room();
   print_settings_change(out, change, machine->local_time);
   std::fflush(out);
 }
@@ -131,22 +148,34 @@ void show_status(const SecondRecord& second) {
     clear_status();
     return;
   }
-  std::fprintf(out, "\r%-*s", std::min(std::max(status_width, width), room), text);
-  std::fflush(out);
+  std::fprintf(status, "\r%-*s", std::min(std::max(status_width, width), room), text);
+  std::fflush(status);
   status_width = width;
 }
 
-const Output kLines = {nullptr, print_period, print_event, print_change};
-const Output kLinesAndStatus = {show_status, print_period, print_event, print_change};
+// On standard error, which may share the console with the status line on standard output.
+void print_notice(const Notice& notice) {
+  clear_status();
+  std::fflush(out);
+  print_wrapped(err, 0, notice.text);
+  std::fputc('\n', err);
+  std::fflush(err);
+}
+
+const Output kLines = {nullptr, print_period, print_event, print_change, print_notice};
+const Output kLinesAndStatus = {show_status, print_period, print_event, print_change, print_notice};
 
 }  // namespace
 
-const Output* start_live_output(FILE* stream, bool is_terminal, const Machine& on) {
-  out = stream;
+const Output* start_live_output(const Streams& streams, const Machine& on) {
+  out = streams.out;
+  err = streams.err;
+  // Piped into a file, a run still shows its progress where a person watches.
+  status = streams.terminal_out ? streams.out : streams.terminal_err ? streams.err : nullptr;
   machine = &on;
   status_width = 0;
   status_shown = 0;
-  return is_terminal ? &kLinesAndStatus : &kLines;
+  return status != nullptr ? &kLinesAndStatus : &kLines;
 }
 
 void finish_live_output() {

@@ -7,10 +7,11 @@
 #include "machine.h"
 #include "output.h"
 
-// Prints to out; terminal says whether out is one, and so whether to show the status
-// line, cut to the width machine.columns gives each time (0 or null: not known, not cut).
-// The machine lasts the run.
-const Output* start_live_output(FILE* out, bool terminal, const Machine& machine);
+// Prints to the streams' out, and notices to their err. A status line goes to out where it
+// is a terminal or a console, else to err where that is one, cut to the width
+// machine.columns gives it each time (0 or null: not known, not cut). The machine lasts
+// the run.
+const Output* start_live_output(const Streams& streams, const Machine& machine);
 
 // Clears the status line, so that what follows starts on a clean line.
 void finish_live_output();

@@ -12,6 +12,7 @@ Streams streams_of(FILE* in, FILE* out, FILE* err) {
                  .live_input = is_live(in),
                  .terminal_in = is_terminal(in),
                  .terminal_out = is_terminal(out),
+                 .terminal_err = is_terminal(err),
                  .in_file = identify(in),
                  .out_file = identify(out),
                  .err_file = identify(err)};

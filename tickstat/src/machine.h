@@ -16,7 +16,8 @@ struct Streams {
   FILE* err;
   bool live_input;    // a pipe or a terminal, written while tickstat reads it
   bool terminal_in;   // in is a terminal or a console, where a person types
-  bool terminal_out;  // out is a terminal or a console, which gets a status line
+  bool terminal_out;  // out is a terminal or a console, which gets the status line
+  bool terminal_err;  // err is one, which gets the status line where out is not
   // What each was on disk when tickstat started, before a signal could change it.
   FileIdentity in_file;
   FileIdentity out_file;

@@ -9,6 +9,7 @@ struct Output {
   void (*take_period)(const PeriodRecord& period);
   void (*take_event)(const ClockEvent& event);
   void (*take_change)(const SettingsChange& change);
+  void (*take_notice)(const Notice& notice);
 };
 
 // The outputs of a run, in the order they are handed each record.

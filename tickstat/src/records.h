@@ -63,6 +63,11 @@ struct ClockEvent {
   int64_t at;  // clock time when it was read
 };
 
+// A word for the person watching about how the input is read, told once.
+struct Notice {
+  const char* text;  // one line, without its line end
+};
+
 // The timer interval changed, or time synchronisation started or stopped.
 struct SettingsChange {
   ClockSettings before;

@@ -20,7 +20,7 @@ void print_change_time(FILE* out, const SettingsChange& change,
     local_time(change.when, &local);
     std::strftime(when, sizeof when, "%H:%M:%S", &local);
   }
-  std::fprintf(out, " at %s, %s\n", format_clock(change.at, at), when);
+  std::fprintf(out, " at %s, %s\n", format_moment(change.at, at), when);
 }
 
 }  // namespace

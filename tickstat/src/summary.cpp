@@ -6,6 +6,7 @@
 
 #include "clock_settings.h"
 #include "units.h"
+#include "wrapping.h"
 
 namespace {
 
@@ -16,31 +17,38 @@ double share(uint64_t count, uint64_t total) {
   return static_cast<double>(count) / static_cast<double>(total);
 }
 
-// A bar of '#' as long as the share; any step at all shows as one '#'.
-const char* bar(double fraction) {
+// A bar of '#' as long as the share; a share shown as 0.0% has none, any other at least one.
+const char* bar(uint64_t count, uint64_t total) {
   static const char kFull[] = "########################################";
   static_assert(sizeof kFull == kBarWidth + 1, "one '#' per column");
-  long width = std::lround(fraction * kBarWidth);
-  if (width == 0) width = 1;
+  if (count * 2000 / total == 0) return "";
+  const long width = std::max(1L, std::lround(share(count, total) * kBarWidth));
   return kFull + kBarWidth - width;
+}
+
+// Prints a line of the summary from column onward, broken to fit a console.
+void print_line(FILE* out, int column, const char* text) {
+  print_wrapped(out, column, text);
+  std::fputc('\n', out);
 }
 
 void print_size_rows(FILE* out, const Tally& tally) {
   sort_by_count(tally.sizes);
   const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kTableRows);
-  std::fprintf(out, "\n%17s %12s %7s\n", "step", "count", "share");
+  std::fprintf(out, "\n%16s %12s %7s\n", "step", "count", "share");
   uint64_t shown = 0;
   char size[32], percent[32];
   for (uint32_t i = 0; i < rows; i++) {
     const SizeCount& entry = entry_at(tally.sizes, i);
     shown += entry.count;
-    std::fprintf(out, "%14s ms %12" PRIu64 " %6s%%  %s\n", format_ms(entry.size, size), entry.count,
-                 format_share(entry.count, tally.steps, percent),
-                 bar(share(entry.count, tally.steps)));
+    const char* drawn = bar(entry.count, tally.steps);
+    std::fprintf(out, "%13s ms %12" PRIu64 " %6s%%%s%s\n", format_ms(entry.size, size), entry.count,
+                 format_share(entry.count, tally.steps, percent), *drawn != '\0' ? "  " : "",
+                 drawn);
   }
   if (shown < tally.steps) {
     const uint64_t others = tally.sizes.used_count - rows;
-    std::fprintf(out, "%17s %12" PRIu64 " %6s%%  (%" PRIu64 " other size%s%s)\n", "other",
+    std::fprintf(out, "%16s %12" PRIu64 " %6s%%  (%" PRIu64 " other size%s%s)\n", "other",
                  tally.steps - shown, format_share(tally.steps - shown, tally.steps, percent),
                  others, plural(others), tally.sizes.untabled > 0 ? " and more" : "");
   }
@@ -59,31 +67,34 @@ int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
 void print_percentiles(FILE* out, const Tally& tally) {
   const uint64_t tabled = tally.steps - tally.sizes.untabled;
   sort_by_size(tally.sizes);
-  char min[32], median[32], p99[32], max[32];
-  std::fprintf(out, "\nmin %s ms, median %s ms, 99th percentile %s ms, max %s ms\n",
-               format_ms(tally.min, min),
-               format_ms(size_at_rank(tally.sizes, (tabled + 1) / 2), median),
-               format_ms(size_at_rank(tally.sizes, (tabled * 99 + 99) / 100), p99),
-               format_ms(tally.max, max));
+  char text[256], min[32], median[32], p99[32], max[32];
+  std::snprintf(text, sizeof text, "min %s ms, median %s ms, 99th percentile %s ms, max %s ms",
+                format_ms(tally.min, min),
+                format_ms(size_at_rank(tally.sizes, (tabled + 1) / 2), median),
+                format_ms(size_at_rank(tally.sizes, (tabled * 99 + 99) / 100), p99),
+                format_ms(tally.max, max));
+  std::fputc('\n', out);
+  print_line(out, 0, text);
   if (tally.sizes.untabled > 0) {
-    std::fprintf(out,
-                 "approximate: %" PRIu64 " step%s came after the first %" PRIu32
-                 " sizes filled the table; the median and the 99th percentile leave them out, and\n"
-                 "seconds and periods where they might outnumber the typical step show none\n",
-                 tally.sizes.untabled, plural(tally.sizes.untabled), tally.sizes.limit);
+    std::snprintf(text, sizeof text,
+                  "approximate: %" PRIu64 " step%s came after the first %" PRIu32
+                  " sizes filled the table; the median and the 99th percentile leave them out, "
+                  "and seconds and periods where they might outnumber the typical step show none",
+                  tally.sizes.untabled, plural(tally.sizes.untabled), tally.sizes.limit);
+    print_line(out, 0, text);
   }
 }
 
 // The longest periods in the order they began, and how many shorter ones are left out.
 void print_periods(FILE* out, const Tally& tally) {
   const LongestPeriods& longest = tally.longest;
-  std::fprintf(out, "\n%9s %12s %14s %7s\n", "start", "length", "typical", "share");
+  std::fprintf(out, "\n%11s %11s %14s %7s\n", "start", "length", "typical", "share");
   char start[32], length[32], typical[32], percent[32];
   for (int i = 0; i < longest.count; i++) {
     const PeriodRecord& period = longest.rows[i];
     std::fprintf(
-        out, "%9s %12s %11s ms %6s%%\n", format_clock(period.start, start),
-        format_clock(period.end - period.start, length),
+        out, "%11s %11s %11s ms %6s%%\n", format_moment(period.start, start),
+        format_length(period.end - period.start, length),
         period.has_typical ? format_ms(period.typical, typical) : "?",
         period.has_typical ? format_share(period.typical_count, period.steps, percent) : "?");
   }
@@ -93,23 +104,27 @@ void print_periods(FILE* out, const Tally& tally) {
   }
 }
 
-// The machine's clock settings when the run began and when it ended, where they are known.
+// The machine's clock settings when the run began and when it ended, where they are known,
+// each below its heading: most fit one line there.
 void print_settings(FILE* out, const Tally& tally) {
-  char start[192], end[192];
-  if (*describe_settings(tally.settings_at_start, true, start) == '\0') return;
-  std::fprintf(out, "clock settings at the start: %s\nclock settings at the end:   %s\n", start,
-               describe_settings(tally.settings, true, end));
+  char settings[192];
+  if (*describe_settings(tally.settings_at_start, true, settings) == '\0') return;
+  std::fputs("clock settings at the start:\n  ", out);
+  print_line(out, 2, settings);
+  std::fputs("clock settings at the end:\n  ", out);
+  print_line(out, 2, describe_settings(tally.settings, true, settings));
 }
 
 }  // namespace
 
 void print_summary(const Tally& tally, FILE* out) {
-  char covered[32];
-  std::fprintf(out,
-               "\n%" PRIu64 " step%s covering %s s of clock time, %" PRIu64 " backward, %" PRIu64
-               " forward jump%s over 1 s\n",
-               tally.steps, plural(tally.steps), format_seconds(tally.elapsed, covered),
-               tally.backward, tally.jumps, plural(tally.jumps));
+  char covered[32], line[256];
+  std::snprintf(line, sizeof line, "%" PRIu64 " step%s covering %s s of clock time", tally.steps,
+                plural(tally.steps), format_seconds(tally.elapsed, covered));
+  std::fputc('\n', out);
+  print_line(out, 0, line);
+  std::fprintf(out, "%" PRIu64 " backward step%s, %" PRIu64 " forward jump%s over 1 s\n",
+               tally.backward, plural(tally.backward), tally.jumps, plural(tally.jumps));
   print_settings(out, tally);
   if (tally.periods > 0) print_periods(out, tally);
   print_size_rows(out, tally);

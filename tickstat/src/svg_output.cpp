@@ -115,7 +115,7 @@ void take_period(const PeriodRecord& period) {
   if (buckets[index].periods++ == 0) buckets[index].period = period;
 }
 
-const Output kSvg = {take_second, take_period, nullptr, nullptr};
+const Output kSvg = {take_second, take_period, nullptr, nullptr, nullptr};
 
 // The picture's scales: clock time across, milliseconds upwards on a log scale.
 struct Scale {
@@ -393,6 +393,29 @@ void draw_sizes(const Tally& tally) {
   }
 }
 
+// The picture's frame, as tall as its size rows need, and its title: the steps, the
+// clock time and the periods, and when a live run began.
+void draw_title(const Tally& tally, const std::tm* began) {
+  began_text[0] = '\0';
+  if (began != nullptr) {
+    std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
+                  began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
+                  began->tm_min);
+  }
+  const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;
+  char total[32];
+  std::fprintf(svg,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"%.0f\" "
+               "viewBox=\"0 0 960 %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n"
+               "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
+               "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
+               " step%s over %s of clock time, %" PRIu64 " period%s%s</text>\n",
+               height, height, kLeft, tally.steps, plural(tally.steps),
+               format_length(tally.elapsed, total), tally.periods, plural(tally.periods),
+               began_text);
+}
+
 }  // namespace
 
 const Output* start_svg_output() {
@@ -404,25 +427,9 @@ const Output* start_svg_output() {
 
 bool draw_svg(FILE* file, const Tally& tally, const std::tm* began) {
   svg = file;
-  began_text[0] = '\0';
-  if (began != nullptr) {
-    std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
-                  began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
-                  began->tm_min);
-  }
   const Scale scale = scale_of_buckets();
   bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
-  const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;
-  char total[32];
-  std::fprintf(svg,
-               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"%.0f\" "
-               "viewBox=\"0 0 960 %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n"
-               "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
-               "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
-               " step%s over %s of clock time, %" PRIu64 " period%s%s</text>\n",
-               height, height, kLeft, tally.steps, plural(tally.steps),
-               format_clock(scale.total, total), tally.periods, plural(tally.periods), began_text);
+  draw_title(tally, began);
   draw_value_axis(scale);
   draw_steps(scale);
   draw_periods(scale, tally.longest);

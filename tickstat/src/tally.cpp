@@ -8,7 +8,7 @@ namespace {
 const uint32_t kSizeSlots = 2 * kMostSizes;  // half full at most, so probes stay short
 const char kRecordingNotice[] =
     "tickstat: the input brings clock time faster than it passes, so it is read as a "
-    "recording: no clock settings, no times of day\n";
+    "recording: no clock settings, no times of day";
 
 Tally the_tally;
 SizeCount size_slots[kSizeSlots];
@@ -41,7 +41,7 @@ void judge_pace(Tally* tally, std::time_t now, bool ended) {
     tally->pace = Pace::recording;
     tally->read_settings = nullptr;
     tally->settings_at_start = tally->settings_told = tally->settings = ClockSettings{};
-    std::fputs(kRecordingNotice, tally->notices);
+    hand_out(*tally->outputs, &Output::take_notice, Notice{kRecordingNotice});
   } else if (ended || waited >= kLiveAfter) {
     tally->pace = Pace::live;
   }
@@ -204,7 +204,7 @@ void take_clock_event(Tally* tally, int64_t units) {
 
 }  // namespace
 
-Tally* start_tally(const Outputs* outputs, std::time_t (*now)(), FILE* notices) {
+Tally* start_tally(const Outputs* outputs, std::time_t (*now)()) {
   const uint32_t used_before = the_tally.sizes.used_count;
   the_tally = Tally{};
   the_tally.min = INT64_MAX;
@@ -213,7 +213,6 @@ Tally* start_tally(const Outputs* outputs, std::time_t (*now)(), FILE* notices) 
   the_tally.now = now;
   the_tally.started = now != nullptr ? now() : 0;
   the_tally.pace = now != nullptr ? Pace::undecided : Pace::recording;
-  the_tally.notices = notices;
   init_size_table(&the_tally.sizes, SizeStorage{size_slots, size_direct, size_used, size_touched,
                                                 size_in_period, kSizeSlots, used_before});
   start_second(&the_tally, 1, the_tally.started);

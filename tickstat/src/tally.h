@@ -68,7 +68,6 @@ struct Tally {
   std::time_t (*now)();  // tickstat's own clock; null when the input is a file
   std::time_t started;   // that clock when the run began
   Pace pace;
-  FILE* notices;  // told once when an input from a pipe or a terminal is a recording
   void (*read_settings)(ClockSettings* settings);  // null when none are read
   ClockSettings settings_at_start;
   ClockSettings settings;       // the last reading
@@ -77,7 +76,7 @@ struct Tally {
 
 // The one tally of this run, emptied; now is tickstat's own clock, read while the input
 // comes from a pipe or a terminal, else null: a file is a recording.
-Tally* start_tally(const Outputs* outputs, std::time_t (*now)(), FILE* notices);
+Tally* start_tally(const Outputs* outputs, std::time_t (*now)());
 
 // Reads the machine's clock settings through read now, at each boundary of the seconds
 // of clock time and at the end of the input, handing each change to the outputs.

@@ -19,18 +19,19 @@ const size_t kLineCapacity = 1 << 20;     // a longer line is not a step line an
 const size_t kPathRoom = 3 * 32768 + 32;  // a Windows path's longest, in UTF-8, and more
 const char kUsage[] =
     "usage: tickgauge64 -f | tickstat [--csv FILE] [--svg FILE]\n"
-    "Reads tickgauge's step lines on standard input. While it reads, it prints a line\n"
-    "for each period as it ends: seconds of clock time whose typical (most frequent)\n"
+    "Reads tickgauge's step lines on standard input and tells what the clock's step\n"
+    "is. It cuts the steps into seconds of clock time, the time they add up to, and\n"
+    "prints a line for each period as it ends: seconds whose typical (most frequent)\n"
     "step stays within 10% or 0.01 ms of the period's. A step backwards or a jump of\n"
-    "over a second gets a line of its own. On a terminal, a status line shows the\n"
-    "period so far. At the end of the input it prints a summary: the longest periods,\n"
-    "the most frequent step sizes and percentiles. From a pipe or a terminal it also\n"
-    "shows this machine's clock settings (timer interval, time synchronisation) beside\n"
-    "the steps. Ctrl+C ends tickgauge and lets tickstat finish; a second Ctrl+C ends\n"
-    "tickstat too.\n"
+    "over a second gets a line of its own. On a console, a status line shows the\n"
+    "period so far. At the end of the input it prints a summary: the longest\n"
+    "periods, the most frequent step sizes and percentiles. From a pipe or a console\n"
+    "it also shows this machine's clock settings (timer interval, time\n"
+    "synchronisation). Ctrl+C ends tickgauge and lets tickstat finish; a second\n"
+    "Ctrl+C ends tickstat too.\n"
     "  --csv FILE   write a row for each second of clock time into FILE as it closes\n"
     "  --svg FILE   draw the run into FILE, an SVG picture, at the end of the input\n"
-    "  -h, --help   print this text\n"
+    "  -h, --help   print this text (/? too)\n"
     "  --version    print tickstat's version\n";
 
 struct Options {
@@ -94,34 +95,49 @@ long read_steps(const Streams& streams, const Machine& machine, Tally* tally, in
   return got;
 }
 
-// True for a word that names an output option, once; *seen keeps its first FILE.
-bool take_output_option(const char* word, const char* name, const char* file, const char** seen,
-                        bool* twice) {
-  if (std::strcmp(word, name) != 0) return false;
-  if (*seen != nullptr) *twice = true;
-  *seen = file;
+// Whether word is one of tickstat's options, and so not the FILE an output option needs.
+bool is_option(const char* word) {
+  for (const char* option : {"-h", "--help", "/?", "--version", "--csv", "--svg"}) {
+    if (std::strcmp(word, option) == 0) return true;
+  }
+  return false;
+}
+
+// Takes the FILE of the output option at argv[*i]; false, saying why on err, when it has
+// none or was given before.
+bool take_output_option(int argc, const char* const argv[], int* i, const char** seen, FILE* err) {
+  const char* name = argv[*i];
+  if (*i + 1 >= argc || is_option(argv[*i + 1])) {
+    std::fprintf(err, "tickstat: %s needs a FILE\n", name);
+    return false;
+  }
+  if (*seen != nullptr) {
+    std::fprintf(err, "tickstat: %s given twice\n", name);
+    return false;
+  }
+  *seen = argv[++*i];
   return true;
 }
 
-// False on a word that is not an option, an option without its FILE, or one given twice.
-bool read_options(int argc, const char* const argv[], Options* options) {
-  bool twice = false;
+// False, saying what is wrong on err, on a word that is not an option, an output option
+// without its FILE, or one given twice.
+bool read_options(int argc, const char* const argv[], Options* options, FILE* err) {
   for (int i = 1; i < argc; i++) {
     const char* word = argv[i];
-    const char* file = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) {
+    if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0 ||
+        std::strcmp(word, "/?") == 0) {
       options->help = true;
     } else if (std::strcmp(word, "--version") == 0) {
       options->version = true;
-    } else if (file != nullptr &&
-               (take_output_option(word, "--csv", file, &options->csv, &twice) ||
-                take_output_option(word, "--svg", file, &options->svg, &twice))) {
-      i++;
+    } else if (std::strcmp(word, "--csv") == 0 || std::strcmp(word, "--svg") == 0) {
+      const char** seen = word[2] == 'c' ? &options->csv : &options->svg;
+      if (!take_output_option(argc, argv, &i, seen, err)) return false;
     } else {
+      std::fprintf(err, "tickstat: unknown option %s\n", word);
       return false;
     }
   }
-  return !twice;
+  return true;
 }
 
 // The run's files: the CSV, written row by row as seconds close, and the picture, drawn
@@ -301,11 +317,27 @@ bool standard_stream_closed(const Streams& streams, bool reads) {
   return which != nullptr;
 }
 
+// Starts the live output and those of the files given, in the order they take records.
+Outputs start_outputs(const Streams& streams, const Machine& machine, FILE* csv, bool svg) {
+  Outputs outputs = {{start_live_output(streams, machine)}, 1};
+  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
+  if (svg) outputs.list[outputs.count++] = start_svg_output();
+  return outputs;
+}
+
+// Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
+void hint_typed_input(const Streams& streams, const Machine& machine) {
+  std::fprintf(streams.err,
+               "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat\n"
+               "End typed lines with %s.\n",
+               machine.end_of_typed_input);
+}
+
 }  // namespace
 
 int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& machine) {
   Options options = {};
-  if (!read_options(argc, argv, &options) && !options.help) {
+  if (!read_options(argc, argv, &options, streams.err)) {
     std::fputs(kUsage, streams.err);
     return 1;
   }
@@ -316,17 +348,9 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
   }
   Run run = {options, streams, machine, {}, run_began(streams, machine)};
   if (!open_outputs(options, streams, machine, &run.files)) return 1;
-  Outputs outputs = {{start_live_output(streams.out, streams.terminal_out, machine)}, 1};
-  if (run.files.csv != nullptr) outputs.list[outputs.count++] = start_csv_output(run.files.csv);
-  if (options.svg != nullptr) outputs.list[outputs.count++] = start_svg_output();
-  Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr, streams.err);
-  if (streams.terminal_in) {
-    // Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
-    std::fprintf(streams.err,
-                 "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat. End typed lines "
-                 "with %s.\n",
-                 machine.end_of_typed_input);
-  }
+  const Outputs outputs = start_outputs(streams, machine, run.files.csv, options.svg != nullptr);
+  Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr);
+  if (streams.terminal_in) hint_typed_input(streams, machine);
   // The settings of the machine reading a recording say nothing about the recording.
   if (streams.live_input) read_settings_each_second(tally, machine.read_settings);
   int read_errno = 0;

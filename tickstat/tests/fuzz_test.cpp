@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            .err = out,
                            .live_input = true,
                            .terminal_in = true,
-                           .terminal_out = true};
+                           .terminal_out = true,
+                           .terminal_err = true};
   Machine machine = real_machine();
   machine.read_some = read_pieces;
   machine.files_written = nullptr;

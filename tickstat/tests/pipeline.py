@@ -23,8 +23,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-from harness import Failure, dispatch, on_terminal, read_until
-import harness
+from harness import Failure, command, dispatch, on_terminal, read_until
 
 LINES = 200000
 HEADER_LINES = 4  # empty line, banner, call, Ctrl+C hint
@@ -32,13 +31,16 @@ COLUMNS = 40  # a terminal narrower than the status line's full form
 SVG = "{http://www.w3.org/2000/svg}"
 
 
-def command(options, program, *arguments):
-    return harness.command(options.runner, program, *arguments)
+def tickstat_reading(options, path, *arguments, **how):
+    """tickstat run to its end on the file at path, its output and its complaints caught."""
+    with open(path, "rb") as given:
+        return subprocess.run(command(options.runner, options.tickstat, *arguments), stdin=given,
+                              **dict(stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60) | how)
 
 
 def check_summary(output, steps):
     text = output.decode("ascii").replace("\r\n", "\n")
-    if not re.search(rf"^{steps} steps covering \d+\.\d{{7}} s of clock time, 0 backward", text, re.M):
+    if not re.search(rf"^{steps} steps covering \d+\.\d{{7}} s of clock time\n0 backward", text, re.M):
         raise Failure(f"no summary of {steps} steps in {text[-800:]!r}")
     if not re.search(r"^min \d+\.\d{4} ms, median \d+\.\d{4} ms, 99th percentile", text, re.M):
         raise Failure(f"no percentiles in {text[-800:]!r}")
@@ -61,15 +63,15 @@ def check_settings(options, output):
     reports, natively the state the kernel gives this test too."""
     text = output.decode("ascii").replace("\r\n", "\n")
     if options.runner:
-        found = re.search(r"^clock settings at the start: timer (\d+\.\d{4}) ms \(finest (\d+\.\d{4}) ms, "
-                          r"coarsest (\d+\.\d{4}) ms\), time adjustment ", text, re.M)
+        found = re.search(r"^clock settings at the start:\n  timer (\d+\.\d{4}) ms \(finest (\d+\.\d{4}) ms, "
+                          r"coarsest (\d+\.\d{4}) ms\),\s+time adjustment ", text, re.M)
         timer, finest, coarsest = map(float, found.groups()) if found else (0, 1, 0)
         if not finest <= timer <= coarsest:
             raise Failure(f"no timer intervals from finest to coarsest in {text[-800:]!r}")
         return
     state = "synchronised" if kernel_synchronised() else "not synchronised"
     error = r", estimated error \d+ us" if state == "synchronised" else ""  # none without an estimate
-    if not re.search(rf"^clock settings at the start: {state}, frequency [-+]?\d+\.\d{{3}} ppm{error}$",
+    if not re.search(rf"^clock settings at the start:\n  {state}, frequency [-+]?\d+\.\d{{3}} ppm{error}$",
                      text, re.M):
         raise Failure(f"not the kernel's state ({state}) in {text[-800:]!r}")
 
@@ -77,11 +79,11 @@ def check_settings(options, output):
 def case_pipeline(options):
     """tickgauge -f | head -n LINES | tickstat: every step that head passed on is counted,
     and the machine's clock settings are shown."""
-    gauge = subprocess.Popen(command(options, options.tickgauge, "-f"), stdout=subprocess.PIPE,
+    gauge = subprocess.Popen(command(options.runner, options.tickgauge, "-f"), stdout=subprocess.PIPE,
                              stdin=subprocess.DEVNULL)
     head = subprocess.Popen(["head", "-n", str(LINES)], stdin=gauge.stdout, stdout=subprocess.PIPE)
     gauge.stdout.close()
-    stat = subprocess.run(command(options, options.tickstat), stdin=head.stdout, capture_output=True,
+    stat = subprocess.run(command(options.runner, options.tickstat), stdin=head.stdout, capture_output=True,
                           timeout=90)
     head.wait()
     gauge.wait(timeout=30)  # it ends by itself once head has gone
@@ -89,7 +91,7 @@ def case_pipeline(options):
         raise Failure(f"tickstat ended with {stat.returncode}: {stat.stderr!r}")
     check_summary(stat.stdout, LINES - HEADER_LINES)
     check_settings(options, stat.stdout)
-    if not re.search(rb"^period 1: .*, began \d\d:\d\d:\d\d(,|\r?$)", stat.stdout, re.M):
+    if not re.search(rb"^period 1: [^\n]*\n  .*, began \d\d:\d\d:\d\d(,|\r?$)", stat.stdout, re.M):
         raise Failure(f"a live pipe's period line without its time of day: {stat.stdout[:300]!r}")
 
 
@@ -160,12 +162,8 @@ def case_interrupt(options):
         raise Failure(f"the picture of a live run begun at {began} is titled {title!r}")
     with open(svg_path, "rb") as picture:
         previous = picture.read()
-    held = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=subprocess.PIPE,
-                            stdout=subprocess.DEVNULL)
-    held.stdin.write(b"500.0000 ms\n" * 7)
-    held.stdin.flush()
-    time.sleep(0.5)
-    signal_twice(held, signal.SIGINT)
+    signal_twice(still_reading(options, b"500.0000 ms\n" * 7, subprocess.DEVNULL, "--csv", csv_path, "--svg", svg_path),
+                 signal.SIGINT)
     with open(svg_path, "rb") as picture:
         if len(rows_of(csv_path)) != 3 or picture.read() != previous or len(os.listdir(files)) != 2:
             raise Failure(f"after a second Ctrl+C: rows {rows_of(csv_path)}, files {os.listdir(files)}, "
@@ -188,12 +186,12 @@ def case_failures(options):
     svg_path = os.path.join(files, "run.svg")
     for arguments in ((), ("--help",)):
         with open("/dev/full", "wb") as full:
-            stat = subprocess.run(command(options, options.tickstat, *arguments), input=b"1.0000 ms\n" * 10,
+            stat = subprocess.run(command(options.runner, options.tickstat, *arguments), input=b"1.0000 ms\n" * 10,
                                   stdout=full, stderr=subprocess.PIPE, timeout=30)
         if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
             raise Failure(f"{arguments} onto a full disk: status {stat.returncode}, {stat.stderr!r}")
     feed = subprocess.Popen(["yes", "--", "-1.0000 ms"], stdout=subprocess.PIPE)
-    stat = subprocess.Popen(command(options, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
+    stat = subprocess.Popen(command(options.runner, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     feed.stdout.close()
     for _ in range(3):
@@ -218,9 +216,8 @@ def case_file_names(options):
     with open(os.path.join(folder, "run.txt"), "wb") as run:
         run.write(b"1.0000 ms\r\n" * 3)
     def tickstat(*arguments, out=subprocess.PIPE, err=subprocess.PIPE):
-        with open(os.path.join(folder, "run.txt"), "rb") as given:
-            return subprocess.run(command(options, options.tickstat, *arguments), stdin=given, cwd=folder,
-                                  stdout=out, stderr=err, timeout=60)
+        return tickstat_reading(options, os.path.join(folder, "run.txt"), *arguments, cwd=folder, stdout=out,
+                                stderr=err)
     named = tickstat("--csv", "Łódź.csv", "--svg", "日本.svg")
     refused = [tickstat("--csv", "run.txt"), tickstat("--csv", "a.csv", "--svg", "./a.csv")]
     for stream in ("out", "err"):
@@ -229,7 +226,7 @@ def case_file_names(options):
     # The file would take the closed stream's number. (Under Wine, a closed descriptor is
     # taken by one of Wine's own files before the program starts: nothing to test there.)
     for closed in () if options.runner else ("<&-", ">&-"):
-        refused.append(subprocess.run(" ".join(map(shlex.quote, command(options, options.tickstat, "--csv", "c.csv")))
+        refused.append(subprocess.run(" ".join(map(shlex.quote, command(options.runner, options.tickstat, "--csv", "c.csv")))
                                       + " " + closed, shell=True, cwd=folder, stderr=subprocess.PIPE, timeout=60))
     with open(os.path.join(folder, "err.txt"), "rb") as err:
         refused[3].stderr = err.read()
@@ -263,7 +260,7 @@ def check_two_volumes(options, folder):
     with open(os.path.join(one, "run.txt"), "wb") as run:
         run.write(b"1.0000 ms\r\n" * 3)
     with open(os.path.join(one, "run.txt"), "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat, "--csv", rows), stdin=given,
+        stat = subprocess.run(command(options.runner, options.tickstat, "--csv", rows), stdin=given,
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=60)
     if stat.returncode != 0 or os.stat(os.path.join(one, "run.txt")).st_ino != os.stat(rows).st_ino:
         raise Failure(f"a file on another volume at the input's index: {stat.returncode}, {stat.stderr!r}")
@@ -279,11 +276,8 @@ def case_signals(options):
     for signal_number, output_path, status in ((signal.SIGTERM, None, 0), (signal.SIGHUP, "/dev/full", 0),
                                                (signal.SIGTERM, "/dev/full", 1)):
         with open(output_path or os.devnull, "wb") as gone:
-            stat = subprocess.Popen([options.tickstat, "--csv", csv_path, "--svg", svg_path], stdin=subprocess.PIPE,
-                                    stdout=gone if output_path else subprocess.PIPE, stderr=subprocess.PIPE)
-            stat.stdin.write(b"500.0000 ms\n" * 5)
-            stat.stdin.flush()
-            time.sleep(0.5)
+            stat = still_reading(options, b"500.0000 ms\n" * 5, gone if output_path else subprocess.PIPE,
+                                 "--csv", csv_path, "--svg", svg_path, errors=subprocess.PIPE)
             stat.send_signal(signal_number)
             try:
                 stat.wait(timeout=10)  # the writer still there, as a tickgauge that runs on
@@ -314,11 +308,16 @@ def case_signals(options):
         if stat.returncode != 1 or b"rec.txt is the input itself" not in said or saved.read() != b"500.0000 ms\n" * 5:
             raise Failure(f"a signal before the checks: status {stat.returncode}, {said!r}")
     # Nobody reads its output, so it waits to write its lines when the signals come.
-    busy = subprocess.Popen([options.tickstat], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    busy.stdin.write(b"-1.0000 ms\n" * 3000)
-    busy.stdin.flush()
+    signal_twice(still_reading(options, b"-1.0000 ms\n" * 3000, subprocess.PIPE), signal.SIGTERM)
+
+
+def still_reading(options, lines, output, *arguments, errors=None):
+    """tickstat half a second after it was handed lines on a pipe that stays open."""
+    process = subprocess.Popen([options.tickstat, *arguments], stdin=subprocess.PIPE, stdout=output, stderr=errors)
+    process.stdin.write(lines)
+    process.stdin.flush()
     time.sleep(0.5)
-    signal_twice(busy, signal.SIGTERM)
+    return process
 
 
 def signal_twice(process, signal_number):
@@ -353,7 +352,7 @@ def case_status_rate(options):
         while select.select([terminal], [], [], 0.1)[0]:
             seen += os.read(terminal, 65536)
     os.close(writing)
-    rewrites, took = plain(seen).count(b"steps/s"), time.monotonic() - started
+    rewrites, took = plain(seen).count(b"last second"), time.monotonic() - started
     os.kill(process_id, signal.SIGKILL)
     os.waitpid(process_id, 0)
     if not 1 <= rewrites <= took + 2:
@@ -364,15 +363,14 @@ def case_fixed_input(options):
     """The Windows build prints exactly what the native one does, line ends aside, and
     --version the version its version resource names."""
     cases = os.path.join(os.path.dirname(os.path.abspath(__file__)), "cases")
-    with open(os.path.join(cases, "windows_timer.txt"), "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat), stdin=given, capture_output=True, timeout=60)
+    stat = tickstat_reading(options, os.path.join(cases, "windows_timer.txt"))
     with open(os.path.join(cases, "windows_timer.expected"), "rb") as expected_file:
         expected = expected_file.read()
     if stat.returncode != 0 or stat.stdout.replace(b"\r\n", b"\n") != expected:
         raise Failure(f"status {stat.returncode}, printed {stat.stdout[:600]!r}")
     with open(options.tickstat, "rb") as program:  # its version resource, UTF-16 without the NULs
         resource = re.search(rb"ProductVersion(\d+\.\d+)\.0\.0", program.read().replace(b"\0", b""))
-    version = subprocess.run(command(options, options.tickstat, "--version"), capture_output=True, timeout=60)
+    version = subprocess.run(command(options.runner, options.tickstat, "--version"), capture_output=True, timeout=60)
     if not resource or version.returncode != 0 or version.stdout != b"tickstat " + resource.group(1) + b"\r\n":
         raise Failure(f"--version: status {version.returncode}, {version.stdout!r}; resource {resource}")
 
@@ -385,13 +383,11 @@ def case_three_hours(options):
     paths = {name: os.path.join(folder, name) for name in ("run.txt", "run.csv", "run.svg")}
     with open(paths["run.txt"], "wb") as sample:
         subprocess.run([sys.executable, os.path.join(HERE, "..", "three_hours.py")], stdout=sample, check=True)
-    with open(paths["run.txt"], "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat, "--csv", paths["run.csv"], "--svg",
-                                      paths["run.svg"]), stdin=given, capture_output=True, timeout=60)
-    periods = re.findall(rb"^period .*", stat.stdout.replace(b"\r\n", b"\n"), re.M)
-    expected = [b"period 1: 0:00:00 to 1:00:00 (1:00:00), 230400 steps, typical 15.6250 ms (100.0%)",
-                b"period 2: 1:00:00 to 2:00:00 (1:00:00), 3686400 steps, typical 0.9766 ms ( 62.5%)",
-                b"period 3: 2:00:00 to 3:00:00 (1:00:00), 230400 steps, typical 15.6250 ms (100.0%)"]
+    stat = tickstat_reading(options, paths["run.txt"], "--csv", paths["run.csv"], "--svg", paths["run.svg"])
+    periods = re.findall(rb"^period .*\n.*", stat.stdout.replace(b"\r\n", b"\n"), re.M)
+    expected = [b"period 1: 0:00:00.0 to 1:00:00.0 (1:00:00), 230400 steps,\n  typical 15.6250 ms (100.0%)",
+                b"period 2: 1:00:00.0 to 2:00:00.0 (1:00:00), 3686400 steps,\n  typical 0.9766 ms (62.5%)",
+                b"period 3: 2:00:00.0 to 3:00:00.0 (1:00:00), 230400 steps,\n  typical 15.6250 ms (100.0%)"]
     if stat.returncode != 0 or [line[:len(want)] for line, want in zip(periods, expected)] != expected \
             or len(periods) != 3:
         raise Failure(f"status {stat.returncode}, period lines {periods}")
@@ -403,15 +399,14 @@ def case_three_hours(options):
     # Periods 2 and 3 twice: their boundaries and their labels.
     titles = sorted(title.text.split(" (")[0] for title in root.iter(SVG + "title"))
     if titles != sorted(["1 backward step between 1:29:36 and 1:30:08", "1 forward jump between 2:29:52 and 2:30:24",
-                         "period 1: 0:00:00 to 1:00:00"] + ["period 2: 1:00:00 to 2:00:00", "period 3: 2:00:00 to 3:00:00"] * 2):
+                         "period 1: 0:00:00.0 to 1:00:00.0"] + ["period 2: 1:00:00.0 to 2:00:00.0",
+                                                                 "period 3: 2:00:00.0 to 3:00:00.0"] * 2):
         raise Failure(f"the picture's titles: {titles}")
     with open(paths["run.txt"], "wb") as sample:
         sample.write(b"15.6250 ms\n" * 64)
-    with open(paths["run.txt"], "rb") as given:
-        stat = subprocess.run(command(options, options.tickstat, "--svg", paths["run.svg"]), stdin=given,
-                              capture_output=True, timeout=60)
+    stat = tickstat_reading(options, paths["run.txt"], "--svg", paths["run.svg"])
     title = title_of(check_picture(paths["run.svg"], ["15.6250 ms"]))
-    if stat.returncode != 0 or title != "64 steps over 0:00:01 of clock time, 1 period":
+    if stat.returncode != 0 or title != "64 steps over 0:00:01.0 of clock time, 1 period":
         raise Failure(f"status {stat.returncode}, a second's picture titled {title!r}")
 
 
@@ -441,17 +436,17 @@ def case_console(options):
     # pipeline and says tickstat's status.
     process_id, terminal = on_terminal(f"trap : INT; {runner}'{options.tickgauge}' -t | {runner}'{options.tickstat}'; "
                                        "echo \"status=${PIPESTATUS[1]}\"", COLUMNS)
-    seen = read_shown(terminal, b"last ", 60)
+    seen = read_shown(terminal, b"typical ", 60)
     os.write(terminal, b"\x03")
     seen += read_shown(terminal, b"status=", 60)
     os.waitpid(process_id, 0)
     statuses = seen[:seen.find(b"period 1:")].replace(b"^C", b"")
-    if not re.search(rb"last .*\r +\r.*\d+ steps covering.*status=0", seen, re.S) \
+    if not re.search(rb"typical .*\r +\r.*\d+ steps covering.*status=0", seen, re.S) \
             or b"\n" in statuses or max(map(len, statuses.split(b"\r"))) >= COLUMNS:
         raise Failure(f"on {COLUMNS} columns printed {seen[-700:]!r}")
     process_id, terminal = on_terminal(f"{runner}'{options.tickstat}'; echo \"status=$?\"", 120)
     keys = "Ctrl+Z then Enter" if options.runner else "Ctrl+D"
-    read_shown(terminal, f"tickgauge64 -f | tickstat. End typed lines with {keys}.".encode(), 30)
+    read_shown(terminal, f"End typed lines with {keys}.".encode(), 30)
     # Wine's console on a terminal drops a typed Ctrl+Z: there a second Ctrl+C ends tickstat.
     os.write(terminal, b"15.6250 ms\r" * 3 + (b"\x03" if options.runner else b"\x04"))
     if options.runner:

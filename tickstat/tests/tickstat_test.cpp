@@ -28,7 +28,10 @@ struct Case {
   const char* complaint = "";                 // must stand in standard error; "" for nothing at all
   const char* csv_rows = nullptr;  // with --csv, the whole file after its header; null: no --csv
   const char* expected_out = nullptr;  // a file of cases/ that standard output must equal
-  int terminal = 0;  // in-process only: in and out are a terminal this many columns wide
+  // In-process only: in, out and err are one console this many columns wide, on which no
+  // line may take the last column.
+  int terminal = 0;
+  bool piped_out = false;  // with terminal: out is a file instead
   // In-process, the input is live (from a pipe), handed over a line at a time as a live
   // tickgauge prints it, and the machine's clock settings follow this script of clock
   // time; none: the input is a file, unless at_once or terminal.
@@ -48,9 +51,21 @@ std::string windows_timer() { return read_file(TICKSTAT_CASES "/windows_timer.tx
 // Standard input is a folder, which opens but cannot be read.
 const char kFolder[] = "\x01folder";
 std::string folder() { return kFolder; }
-std::string repeated(const char* line, int times) {
+std::string repeated(const std::string& lines, int times) {
   std::string text;
-  for (int i = 0; i < times; i++) text += line;
+  for (int i = 0; i < times; i++) text += lines;
+  return text;
+}
+// A step line of each size from first to last in 100-ns units, by every; a negative
+// size is a backward step.
+std::string sizes(int first, int last, int every = 1) {
+  std::string text;
+  char line[32];
+  for (int size = first; size != last + every; size += every) {
+    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "%s%d.%04d ms\n",
+                                                        size < 0 ? "-" : "", std::abs(size) / 10000,
+                                                        std::abs(size) % 10000)));
+  }
   return text;
 }
 std::string usage_error() {
@@ -80,14 +95,10 @@ std::string event_after_last_second() { return "1000.0000 ms\n2000.0000 ms\n"; }
 std::string events_alone() { return "-5.0000 ms\n-7.0000 ms\n"; }
 std::string odd_count() { return "3.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
 std::string two_thirds() { return "1.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
-std::string sixteen_sizes() {
-  std::string text;
-  for (int ms = 1; ms <= 16; ms++) text += std::to_string(ms) + ".0000 ms\n";
-  return text;
-}
+std::string sixteen_sizes() { return sizes(10000, 160000, 10000); }
 // GetSystemTime's whole milliseconds: seconds of 15 ms steps and of 16 ms steps in turn.
 std::string whole_milliseconds() {
-  return repeated((repeated("15.0000 ms\n", 67) + repeated("16.0000 ms\n", 63)).c_str(), 5);
+  return repeated(repeated("15.0000 ms\n", 67) + repeated("16.0000 ms\n", 63), 5);
 }
 std::string just_over_tenth() {
   return repeated("10.0000 ms\n", 100) + repeated("11.0500 ms\n", 91);
@@ -96,25 +107,17 @@ std::string one_hundredth_apart() {
   return repeated("0.0500 ms\n", 20000) + repeated("0.0600 ms\n", 16667);
 }
 std::string twelve_equal_periods() {
-  return repeated((repeated("1.0000 ms\n", 1000) + repeated("10.0000 ms\n", 100)).c_str(), 6);
+  return repeated(repeated("1.0000 ms\n", 1000) + repeated("10.0000 ms\n", 100), 6);
 }
 // 514 seconds, so that the picture's buckets take two each: a second of 1 ms steps,
 // then one of as many 1.5 ms steps, a tie that the earlier one wins.
 std::string tied_seconds() {
   const std::string one = repeated("1.0000 ms\n", 500) + repeated("2.0000 ms\n", 250);
   const std::string other = repeated("1.5000 ms\n", 500) + repeated("1.0000 ms\n", 250);
-  return repeated((one + other).c_str(), 257);
+  return repeated(one + other, 257);
 }
 // first, then backward steps of every other size the size table has room for.
-std::string table_filled_after(const char* first) {
-  std::string text = first;
-  char line[32];
-  for (int size = 1; size < 65536; size++) {
-    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "-%d.%04d ms\n",
-                                                        size / 10000, size % 10000)));
-  }
-  return text;
-}
+std::string table_filled_after(const char* first) { return first + sizes(-1, -65535, -1); }
 // The size table filled by clock events, then a second of 64 steps it has no room for.
 std::string typical_unknown() {
   return table_filled_after("1.0000 ms\n") + repeated("15.6250 ms\n", 64);
@@ -140,36 +143,14 @@ std::string utf8_mark() {
   return "\xef\xbb\xbf"
          "2.5000 ms\n2.5000 ms\n";
 }
-std::string one_to_hundred() {
-  std::string text;
-  for (int ms = 100; ms >= 1; ms--) text += std::to_string(ms) + ".0000 ms\n";
-  return text;
-}
-std::string many_backward_steps() {
-  std::string text = "1.0000 ms\n";
-  for (int i = 0; i < 100000; i++) text += "-1.0000 ms\n";
-  return text;
-}
-std::string million_sizes() {
-  std::string text;
-  char line[32];
-  for (int size = 1; size <= 1000000; size++) {
-    text.append(line, static_cast<size_t>(std::snprintf(line, sizeof line, "%d.%04d ms\n",
-                                                        size / 10000, size % 10000)));
-  }
-  return text;
-}
-
-std::string seconds_of(const char* line, int count) {
-  std::string text;
-  for (int i = 0; i < count; i++) text += line;
-  return text;
-}
+std::string one_to_hundred() { return sizes(1000000, 10000, -10000); }
+std::string many_backward_steps() { return "1.0000 ms\n" + repeated("-1.0000 ms\n", 100000); }
+std::string million_sizes() { return sizes(1, 1000000); }
 // Four seconds of the default timer's steps, then two of a 1 ms timer's.
 std::string timer_change() {
-  return seconds_of("15.6250 ms\n", 4 * 64) + seconds_of("1.0000 ms\n", 2 * 1000);
+  return repeated("15.6250 ms\n", 4 * 64) + repeated("1.0000 ms\n", 2 * 1000);
 }
-std::string three_seconds() { return seconds_of("1.0000 ms\n", 3 * 1000); }
+std::string three_seconds() { return repeated("1.0000 ms\n", 3 * 1000); }
 // The timer and its steps change together at several points of a second, both ways: to
 // 1 ms 0.297 s into the third second, back 0.027 s into the sixth, to 1 ms again 0.074 s
 // into the eighth.
@@ -184,7 +165,11 @@ std::string one_ms_timer_steps() {
       "0.9766 ms\n",
       3 * 128);
 }
-std::string two_and_a_half_seconds() { return seconds_of("1.0000 ms\n", 2500); }
+std::string two_and_a_half_seconds() { return repeated("1.0000 ms\n", 2500); }
+// Every kind of line tickstat prints while it reads and after.
+std::string every_line() {
+  return repeated("15.6250 ms\n", 2 * 64) + "-12.3456 ms\n1500.0000 ms\n" + typical_unknown();
+}
 
 const int64_t kSecond = 10000000;  // of clock time, in 100-ns units
 const ClockSettings kOneMs = {true, 10000, 5000, 156250, true, false, 0, false, false, 0, 0};
@@ -195,18 +180,39 @@ const ClockSettings kOneMsAdjusted = {true, 10000, 5000,  156250, true, true,
 // either, and -419430 is -6.39999 ppm.
 const ClockSettings kUnsynchronised = kernel_clock_settings(true, false, 0, 16000000);
 const ClockSettings kSynchronised = kernel_clock_settings(false, false, -419430, 500);
+// Every setting known at once, as wide as they come.
+const ClockSettings kEveryOne = {true,     10000, 5000,  156250,     true,    true,
+                                 -1234567, true,  false, -500000000, 16000000};
+const ClockSettings kEveryOther = {true, 156250, 5000, 156250,    true,    false,
+                                   0,    true,   true, 500000000, 16000000};
 
 const char kUsageLine[] = "usage: tickgauge64 -f | tickstat [--csv FILE] [--svg FILE]\n";
 const char kTypedInputHint[] =
-    "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat. End typed lines with KEYS.\n";
+    "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat\nEnd typed lines with KEYS.\n";
 
 const Case kCases[] = {
     {.name = "windows_timer", .input = windows_timer, .expected_out = "windows_timer.expected"},
     {.name = "help", .arguments = {"-h"}, .printed = {kUsageLine}},
-    {.name = "long_help", .arguments = {"--help"}, .printed = {kUsageLine}},
+    {.name = "long_help", .arguments = {"--help"}, .printed = {kUsageLine}, .terminal = 80},
+    {.name = "windows_help", .arguments = {"/?"}, .printed = {kUsageLine}},
     {.name = "version", .arguments = {"--version"}, .printed = {"tickstat " TICKSTAT_VERSION "\n"}},
-    {.name = "unknown_argument", .arguments = {"-f"}, .status = 1, .complaint = kUsageLine},
-    {.name = "csv_without_file", .arguments = {"--csv"}, .status = 1, .complaint = kUsageLine},
+    {.name = "unknown_argument",
+     .arguments = {"-f"},
+     .status = 1,
+     .complaint = "tickstat: unknown option -f\nusage: "},
+    {.name = "unknown_option_on_console",
+     .arguments = {"-x"},
+     .status = 1,
+     .complaint = "tickstat: unknown option -x\nusage: ",
+     .terminal = 80},
+    {.name = "csv_without_file",
+     .arguments = {"--csv"},
+     .status = 1,
+     .complaint = "tickstat: --csv needs a FILE\nusage: "},
+    {.name = "csv_before_svg",
+     .arguments = {"--csv", "--svg", "@.svg"},
+     .status = 1,
+     .complaint = "tickstat: --csv needs a FILE\nusage: "},
     {.name = "unwritable_file",
      .arguments = {"--svg", "/nonexistent/run.svg"},
      .input = windows_timer,
@@ -241,7 +247,7 @@ const Case kCases[] = {
      .arguments = {"--svg", "@.a", "--svg", "@.b"},
      .input = windows_timer,
      .status = 1,
-     .complaint = kUsageLine},
+     .complaint = "tickstat: --svg given twice\nusage: "},
     {.name = "no_step_line",
      .input = usage_error,
      .status = 2,
@@ -253,22 +259,24 @@ const Case kCases[] = {
     {.name = "invalid_utf8", .input = invalid_utf8, .printed = {"\n1 step covering 0.0010000 s"}},
     {.name = "many_digits",
      .input = many_digits,
-     .printed = {"forward jump: 922337203685477.5807 ms at 0.0000000 s\n",
-                 "\n2 steps covering 0.0010000 s", " 0 backward, 1 forward jump over 1 s\n"}},
+     .printed = {"forward jump: 922337203685477.5807 ms at 0:00:00.0\n",
+                 "\n2 steps covering 0.0010000 s",
+                 "\n0 backward steps, 1 forward jump over 1 s\n"}},
     {.name = "not_numbers", .input = not_numbers, .printed = {"\n1 step covering 0.0010000 s"}},
     {.name = "ties_and_backward",
      .input = ties_and_backward,
-     .printed = {"typical 1.0000 ms ( 50.0%), min 1.0000 ms, max 2.0000 ms\n",
-                 "    -5.0000 ms            1   33.3%  #############\n"
-                 "        1.0000 ms            1   33.3%  #############\n"
-                 "        2.0000 ms"},
+     .printed =
+         {"(<0:00:00.1), 2 steps,\n  typical 1.0000 ms (50.0%), min 1.0000 ms, max 2.0000 ms\n",
+          "   -5.0000 ms            1   33.3%  #############\n"
+          "       1.0000 ms            1   33.3%  #############\n"
+          "       2.0000 ms"},
      .csv_rows = "1,2,1.0000,50.0,1.0000,2.0000,1,0,1,,,,,,,,\r\n"},
     {.name = "exact_second",
      .input = exact_second,
-     .printed = {"period 1: 0:00:00 to 0:00:01 (0:00:01), 1 step, typical",
-                 "\n1 step covering 1.0000000 s of clock time, 0 backward, 0 forward jumps",
-                 "min 1000.0000 ms, median 1000.0000 ms, 99th percentile 1000.0000 ms, max "
-                 "1000.0000 ms\n"},
+     .printed = {"period 1: 0:00:00.0 to 0:00:01.0 (0:00:01.0), 1 step,\n  typical",
+                 "\n1 step covering 1.0000000 s of clock time\n0 backward steps, 0 forward jumps",
+                 "min 1000.0000 ms, median 1000.0000 ms, 99th percentile 1000.0000 ms,\n"
+                 "  max 1000.0000 ms\n"},
      .csv_rows = "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n"},
     {.name = "event_after_last_second",
      .arguments = {"--svg", "@.svg"},
@@ -288,7 +296,7 @@ const Case kCases[] = {
      .csv_rows = "1,65,,,1.0000,15.6250,65535,0,0,,,,,,,,\r\n"},
     {.name = "events_after_table_filled",
      .input = events_after_table_filled,
-     .printed = {"2 steps, typical 500.0000 ms (100.0%)"},
+     .printed = {"2 steps,\n  typical 500.0000 ms (100.0%)"},
      .csv_rows = "1,2,500.0000,100.0,500.0000,500.0000,65538,0,0,,,,,,,,\r\n"},
     {.name = "utf16_recording",
      .input = utf16_recording,
@@ -299,21 +307,21 @@ const Case kCases[] = {
      .printed = {"median 2.0000 ms, 99th percentile 3.0000 ms"}},
     {.name = "two_thirds",
      .input = two_thirds,
-     .printed = {"typical 1.0000 ms ( 66.7%)"},
+     .printed = {"typical 1.0000 ms (66.7%)"},
      .csv_rows = "1,3,1.0000,66.7,1.0000,2.0000,0,0,1,,,,,,,,\r\n"},
-    {.name = "sixteenth", .input = sixteen_sizes, .printed = {"typical 1.0000 ms (  6.3%)"}},
+    {.name = "sixteenth", .input = sixteen_sizes, .printed = {"typical 1.0000 ms (6.3%)"}},
     {.name = "whole_milliseconds",
      .input = whole_milliseconds,
-     .printed = {"period 1: 0:00:00 to 0:00:10 (0:00:10)"}},
+     .printed = {"period 1: 0:00:00.0 to 0:00:10.1 (0:00:10.1)"}},
     {.name = "just_over_tenth",
      .input = just_over_tenth,
-     .printed = {"period 1: 0:00:00 to 0:00:01 (0:00:01)"}},
+     .printed = {"period 1: 0:00:00.0 to 0:00:01.0 (0:00:01.0)"}},
     {.name = "one_hundredth_apart",
      .input = one_hundredth_apart,
-     .printed = {"period 1: 0:00:00 to 0:00:02 ("}},
+     .printed = {"period 1: 0:00:00.0 to 0:00:02.0 ("}},
     {.name = "twelve_equal_periods",
      .input = twelve_equal_periods,
-     .printed = {"  0:00:09      0:00:01     10.0000 ms  100.0%\n(2 shorter periods not shown)"}},
+     .printed = {"  0:00:09.0   0:00:01.0     10.0000 ms  100.0%\n(2 shorter periods not shown)"}},
     {.name = "tied_seconds",
      .arguments = {"--svg", "@.svg"},
      .input = tied_seconds,
@@ -323,7 +331,9 @@ const Case kCases[] = {
      .printed = {"median 50.0000 ms, 99th percentile 99.0000 ms", "(90 other sizes)"}},
     {.name = "many_backward_steps",
      .input = many_backward_steps,
-     .printed = {"\n100001 steps covering 0.0010000 s of clock time, 100000 backward"}},
+     .printed = {"\n100001 steps covering 0.0010000 s of clock time\n100000 backward steps",
+                 "  100.0%  ########################################\n"
+                 "       1.0000 ms            1    0.0%\n"}},
     {.name = "million_sizes",
      .input = million_sizes,
      .printed = {"\n1000000 steps covering 50000.0500000 s", "min 0.0001 ms",
@@ -331,7 +341,7 @@ const Case kCases[] = {
     // The status line in the longest form that fits, and the hint for typed input.
     {.name = "terminal_60",
      .input = windows_timer,
-     .printed = {"\rperiod 1 since 0:00:00, 64 steps/s, last 15.6250 ms\r"},
+     .printed = {"\rperiod 1; last second: 64 steps, typical 15.6250 ms\r"},
      .complaint = kTypedInputHint,
      .terminal = 60},
     {.name = "terminal_12",
@@ -339,21 +349,33 @@ const Case kCases[] = {
      .printed = {"\r15.6250 ms\r"},
      .complaint = kTypedInputHint,
      .terminal = 12},
+    {.name = "status_on_err",
+     .input = windows_timer,
+     .complaint = "\rperiod 1 since 0:00:00.0; last second: 64 steps, typical 15.6250 ms",
+     .terminal = 80,
+     .piped_out = true},
+    {.name = "every_line_on_console",
+     .input = every_line,
+     .printed = {"\rperiod 1; last second: 64 steps, typical 15.6250 ms; timer 1.0000 ms\r"},
+     .complaint = kTypedInputHint,
+     .terminal = 80,
+     .settings = {{0, kEveryOne}, {2 * kSecond, kEveryOther}}},
     // The timer at 1 ms throughout the first period, whose steps stay 15.625 ms: the
     // finding; then 15.625 ms from 4.5 s, within the second period of 1 ms steps.
     {.name = "timer_change",
      .input = timer_change,
      .printed =
-         {"time adjustment off -> +6.400 ppm at 0:00:03, ",
-          "timer interval 1.0000 ms -> 15.6250 ms at 0:00:05, ",
-          ", timer 1.0000 ms, time adjustment off\n"
+         {"time adjustment off -> +6.400 ppm at 0:00:03.0, ",
+          "timer interval 1.0000 ms -> 15.6250 ms at 0:00:05.0, ",
+          ",\n  timer 1.0000 ms, time adjustment off\n"
           "  typical 15.6250 ms, timer 1.0000 ms: the steps are not the timer interval\n",
-          ", timer 1.0000 ms -> 15.6250 ms, time adjustment +6.400 ppm\n\n2256 steps covering "
-          "6.0000000 s of clock time, 0 backward, 0 forward jumps over 1 s\n"
-          "clock settings at the start: timer 1.0000 ms (finest 0.5000 ms, coarsest 15.6250 ms), "
-          "time adjustment off\n"
-          "clock settings at the end:   timer 15.6250 ms (finest 0.5000 ms, coarsest 15.6250 ms), "
-          "time adjustment +6.400 ppm\n"},
+          ",\n  timer 1.0000 ms -> 15.6250 ms, time adjustment +6.400 ppm\n\n2256 steps covering "
+          "6.0000000 s of clock time\n0 backward steps, 0 forward jumps over 1 s\n"
+          "clock settings at the start:\n"
+          "  timer 1.0000 ms (finest 0.5000 ms, coarsest 15.6250 ms), time adjustment off\n"
+          "clock settings at the end:\n"
+          "  timer 15.6250 ms (finest 0.5000 ms, coarsest 15.6250 ms),\n"
+          "  time adjustment +6.400 ppm\n"},
      // The first second closes before tickstat can tell a live input from a recording.
      .csv_rows = "1,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
                  "2,64,15.6250,100.0,15.6250,15.6250,0,0,0,1.0000,0.5000,15.6250,0,,,,\r\n"
@@ -364,30 +386,30 @@ const Case kCases[] = {
      .settings = {{0, kOneMs}, {25 * kSecond / 10, kOneMsAdjusted}, {45 * kSecond / 10, kDefault}}},
     {.name = "synchronisation_starts",
      .input = three_seconds,
-     .printed = {"synchronisation started at 0:00:03, ",
-                 ", not synchronised, frequency 0.000 ppm\n\n3000 steps",
-                 "clock settings at the start: not synchronised, frequency 0.000 ppm\n"
-                 "clock settings at the end:   synchronised, frequency -6.400 ppm, estimated error "
-                 "500 us\n"},
+     .printed = {"synchronisation started at 0:00:03.0, ",
+                 ",\n  not synchronised, frequency 0.000 ppm\n\n3000 steps",
+                 "clock settings at the start:\n  not synchronised, frequency 0.000 ppm\n"
+                 "clock settings at the end:\n"
+                 "  synchronised, frequency -6.400 ppm, estimated error 500 us\n"},
      .csv_rows = "1,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
                  "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,\r\n"
                  "3,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,\r\n",
      .settings = {{0, kUnsynchronised}, {25 * kSecond / 10, kSynchronised}}},
     {.name = "timer_changes_mid_second",
      .input = timer_changes_mid_second,
-     .printed = {", timer 15.6250 ms -> 1.0000 ms, ", ", timer 1.0000 ms -> 15.6250 ms, "},
+     .printed = {"\n  timer 15.6250 ms -> 1.0000 ms, ", "\n  timer 1.0000 ms -> 15.6250 ms, "},
      .not_printed = {"not the timer interval"},
      .settings = {{0, kDefault}, {22968750, kOneMs}, {50268750, kDefault}, {70737500, kOneMs}}},
     {.name = "one_ms_timer",
      .input = one_ms_timer_steps,
-     .printed = {"typical 0.9766 ms", ", timer 1.0000 ms, "},
+     .printed = {"typical 0.9766 ms", "\n  timer 1.0000 ms, "},
      .not_printed = {"not the timer interval"},
      .settings = {{0, kOneMs}}},
     {.name = "change_in_last_second",
      .input = two_and_a_half_seconds,
-     .printed = {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02, ",
-                 ", timer 1.0000 ms -> 15.6250 ms, ",
-                 "clock settings at the end:   timer 15.6250 ms"},
+     .printed = {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02.5, ",
+                 "\n  timer 1.0000 ms -> 15.6250 ms, ",
+                 "clock settings at the end:\n  timer 15.6250 ms"},
      .settings = {{0, kOneMs}, {22 * kSecond / 10, kDefault}}},
     // Six seconds of clock time all there at once, as a recording read through a pipe.
     {.name = "recording_through_pipe",
@@ -401,6 +423,14 @@ const Case kCases[] = {
                  "4,64,15.6250,100.0,15.6250,15.6250,0,0,0,,,,,,,,\r\n"
                  "5,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
                  "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n",
+     .settings = {{0, kOneMs}},
+     .at_once = true},
+    // The same on a console: the notice clears the status line and fits.
+    {.name = "recording_on_console",
+     .input = timer_change,
+     .complaint = "  \rtickstat: the input brings clock time faster than it passes,\n"
+                  "  so it is read as a recording: no clock settings, no times of day\n",
+     .terminal = 80,
      .settings = {{0, kOneMs}},
      .at_once = true},
 };
@@ -450,7 +480,9 @@ std::string input_of(const Case& c) { return c.input != nullptr ? c.input() : ""
 Outcome run_in_process(const Case& c, const std::string& input) {
   FILE* in = std::fopen(input_path(c, input).c_str(), "rb");
   FILE* out = std::tmpfile();
-  FILE* err = std::fopen((base_path(c) + ".err").c_str(), "w+b");
+  // On a console, out and err show on one screen, in the order they are written.
+  const bool console = c.terminal != 0 && !c.piped_out;
+  FILE* err = console ? out : std::fopen((base_path(c) + ".err").c_str(), "w+b");
   std::vector<std::string> words = {"tickstat"};
   const std::vector<std::string> arguments = arguments_of(c);
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -462,7 +494,8 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   const bool live = terminal || !c.settings.empty() || c.at_once;
   Streams streams = streams_of(in, out, err);
   streams.live_input = live;
-  streams.terminal_in = streams.terminal_out = terminal;
+  streams.terminal_in = streams.terminal_err = terminal;
+  streams.terminal_out = terminal && !c.piped_out;
   Machine machine = real_machine();
   machine.files_written = nullptr;
   machine.columns = columns;
@@ -473,7 +506,8 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   }
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams, machine);
   std::fclose(in);
-  return {status, printed_in(out), printed_in(err)};
+  const std::string shown = printed_in(out);
+  return {status, shown, console ? shown : printed_in(err)};
 }
 
 // One word for sh, whatever it holds: "My Projects" is an ordinary folder name.
@@ -494,8 +528,24 @@ Outcome run_program(const Case& c, const std::string& input) {
           read_file(base + ".err")};
 }
 
+// The most columns a line of text takes, a line rewritten after a \r too.
+size_t widest_line(const std::string& text) {
+  size_t widest = 0;
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); i++) {
+    if (i < text.size() && text[i] != '\n' && text[i] != '\r') continue;
+    widest = std::max(widest, i - start);
+    start = i + 1;
+  }
+  return widest;
+}
+
 void expect_outcome(const Case& c, const Outcome& got) {
   EXPECT_EQ(got.status, c.status);
+  // On a console, every line fits 80 columns, and none takes the last.
+  if (c.terminal != 0) {
+    EXPECT_LT(widest_line(got.out + "\n" + got.err), 80U);
+  }
   if (c.expected_out != nullptr) {
     EXPECT_EQ(got.out, read_file(std::string(TICKSTAT_CASES "/") + c.expected_out));
   }
@@ -509,7 +559,7 @@ void expect_outcome(const Case& c, const Outcome& got) {
     EXPECT_EQ(csv.substr(csv.find('\n') + 1), c.csv_rows);
   }
   if (*c.complaint == '\0') {
-    EXPECT_EQ(got.err, "");
+    EXPECT_EQ(got.err, c.terminal != 0 && !c.piped_out ? got.out : "");  // a console: one screen
   } else {
     EXPECT_NE(got.err.find(c.complaint), std::string::npos) << got.err;
   }

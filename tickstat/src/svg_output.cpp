@@ -393,25 +393,15 @@ void draw_sizes(const Tally& tally) {
   }
 }
 
-}  // namespace
-
-const Output* start_svg_output(FILE* file) {
-  svg = file;
-  used = 0;
-  width = 1;
-  last_sync = -1;
-  return &kSvg;
-}
-
-bool finish_svg_output(const Tally& tally, const std::tm* began) {
+// The picture's frame, as tall as its size rows need, and its title: the steps, the
+// clock time and the periods, and when a live run began.
+void draw_title(const Tally& tally, const std::tm* began) {
   began_text[0] = '\0';
   if (began != nullptr) {
     std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
                   began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
                   began->tm_min);
   }
-  const Scale scale = scale_of_buckets();
-  bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
   const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;
   char total[32];
   std::fprintf(svg,
@@ -424,6 +414,22 @@ bool finish_svg_output(const Tally& tally, const std::tm* began) {
                height, height, kLeft, tally.steps, plural(tally.steps),
                format_length(tally.elapsed, total), tally.periods, plural(tally.periods),
                began_text);
+}
+
+}  // namespace
+
+const Output* start_svg_output(FILE* file) {
+  svg = file;
+  used = 0;
+  width = 1;
+  last_sync = -1;
+  return &kSvg;
+}
+
+bool finish_svg_output(const Tally& tally, const std::tm* began) {
+  const Scale scale = scale_of_buckets();
+  bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
+  draw_title(tally, began);
   draw_value_axis(scale);
   draw_steps(scale);
   draw_periods(scale, tally.longest);

@@ -243,6 +243,22 @@ int end_run(const Options& options, const Streams& streams, const Machine& machi
   return failed ? 1 : 0;
 }
 
+// Starts the live output and those of the files given, in the order they take records.
+Outputs start_outputs(const Streams& streams, const Machine& machine, FILE* csv, FILE* svg) {
+  Outputs outputs = {{start_live_output(streams, machine)}, 1};
+  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
+  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  return outputs;
+}
+
+// Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
+void hint_typed_input(const Streams& streams, const Machine& machine) {
+  std::fprintf(streams.err,
+               "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat\n"
+               "End typed lines with %s.\n",
+               machine.end_of_typed_input);
+}
+
 }  // namespace
 
 int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& machine) {
@@ -262,18 +278,10 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
   FILE* csv = nullptr;
   FILE* svg = nullptr;
   if (!open_outputs(options, streams, machine, &csv, &svg)) return 1;
-  Outputs outputs = {{start_live_output(streams, machine)}, 1};
-  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
-  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  const Outputs outputs = start_outputs(streams, machine, csv, svg);
   const std::tm* began = run_began(streams, machine);
   Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr);
-  if (streams.terminal_in) {
-    // Started alone, as from Explorer or a prompt, it would wait in silence for typed lines.
-    std::fprintf(streams.err,
-                 "tickstat reads tickgauge's lines: tickgauge64 -f | tickstat\n"
-                 "End typed lines with %s.\n",
-                 machine.end_of_typed_input);
-  }
+  if (streams.terminal_in) hint_typed_input(streams, machine);
   // The settings of the machine reading a recording say nothing about the recording.
   if (streams.live_input) read_settings_each_second(tally, machine.read_settings);
   int read_errno = 0;

@@ -234,7 +234,7 @@ void draw_steps(const Scale& scale) {
 // A period's figures as its title, which a browser shows under the pointer.
 void print_period_title(const PeriodRecord& period, uint64_t more) {
   char figures[256];
-  std::fprintf(svg, "<title>%s", format_period(period, figures));
+  std::fprintf(svg, "<title>%s", format_period(period, "", figures));
   if (more > 0) std::fprintf(svg, "; %" PRIu64 " more period%s begin here", more, plural(more));
   std::fputs("</title>", svg);
 }

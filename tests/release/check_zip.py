@@ -29,6 +29,10 @@ BUILD_WORDS = re.compile(r"\b(cmake|ctest|apt-get|sudo|wine\w*|mingw\w*|g\+\+|cl
                          re.IGNORECASE)
 # Left-overs of Markdown that Notepad would show as they are: tables, links, emphasis, headings.
 MARKDOWN = re.compile(r"^[ \t]*\||\]\(|\*\*\w|^#|<!--", re.MULTILINE)
+# The zip's text files, whose lines end in CR LF for Notepad.
+TEXT_FILES = ["LICENSE", "README.txt", "SHA256SUMS"]
+# README.txt read beside a console of 80 columns: its lines, its length and a paragraph's.
+MOST_COLUMNS, MOST_LINES, MOST_PARAGRAPH_LINES = 80, 229, 6
 
 
 def listed_options(text, program="tickgauge"):
@@ -58,17 +62,31 @@ def usage_options():
     return usage
 
 
+def paragraphs(lines):
+    """The line number and length of each paragraph of text: a list item is one of its
+    own, and an example, indented by four spaces, is none."""
+    start = None
+    for n, line in enumerate(lines + [""], 1):
+        ends = not line.strip() or line.startswith("    ") or line.startswith("- ")
+        if ends and start is not None:
+            yield start, n - start
+            start = None
+        if line.strip() and not line.startswith("    ") and start is None:
+            start = n
+
+
 def readme_problems(data, version):
     try:
         text = data.decode("ascii")
     except UnicodeDecodeError as error:
         return [f"README.txt is not ASCII: {error}"]
-    problems = []
-    if "\n" in text.replace("\r\n", "") or "\r" in text.replace("\r\n", ""):
-        problems.append("README.txt has a line end that is not CR LF")
     lines = text.split("\r\n")
-    problems += [f"README.txt line {n} holds {len(line)} characters, more than 100"
-                 for n, line in enumerate(lines, 1) if len(line) > 100]
+    problems = [f"README.txt line {n} holds {len(line)} characters, more than {MOST_COLUMNS}"
+                for n, line in enumerate(lines, 1) if len(line) > MOST_COLUMNS]
+    if len(lines) - 1 > MOST_LINES:
+        problems.append(f"README.txt holds {len(lines) - 1} lines, more than {MOST_LINES}")
+    problems += [f"README.txt has a paragraph of {length} lines from line {n}, more than "
+                 f"{MOST_PARAGRAPH_LINES}" for n, length in paragraphs(lines) if length > MOST_PARAGRAPH_LINES]
     problems += [f"README.txt says {word!r}" for word in sorted(set(BUILD_WORDS.findall(text)))]
     problems += [f"README.txt holds Markdown: {m.group(0)!r}" for m in MARKDOWN.finditer(text)]
     if f"version {version}" not in text:
@@ -100,10 +118,11 @@ def problems_in(path):
         if names != EXPECTED:
             return [f"holds {names}, expected {EXPECTED}"]
         files = {name: archive.read(name) for name in names}
-    problems = []
+    problems = [f"{name} has a line end that is not CR LF" for name in TEXT_FILES
+                if b"\n" in files[name].replace(b"\r\n", b"") or b"\r" in files[name].replace(b"\r\n", b"")]
     sums = {}
-    for line in io.StringIO(files["SHA256SUMS"].decode("ascii")):
-        digest, name = line.rstrip("\n").split("  ", 1)
+    for line in io.StringIO(files["SHA256SUMS"].decode("ascii"), newline=""):
+        digest, name = line.rstrip("\r\n").split("  ", 1)
         sums[name] = digest
     programs = sorted(name for name in names if name.endswith(".exe"))
     if sorted(sums) != programs:

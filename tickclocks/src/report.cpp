@@ -47,7 +47,7 @@ const char* format_frequency(int64_t hertz, char (&text)[32]) {
 
 void write_costs_table(const Run& run, FILE* out) {
   const int width = name_width(run);
-  std::fprintf(out, "%-*s %10s %10s %10s %10s\n", width, "clock", "read cost", "stated", "typical",
+  std::fprintf(out, "%-*s %9s %9s %9s %9s\n", width, "clock", "read cost", "stated", "typical",
                "smallest");
   for (int i = 0; i < run.clock_count; i++) {
     const Clock& clock = run.clocks[i];
@@ -66,7 +66,7 @@ void write_costs_table(const Run& run, FILE* out) {
       format_duration(ticks_ns(figures, figures.typical), typical);
       format_duration(ticks_ns(figures, figures.smallest), smallest);
     }
-    std::fprintf(out, "%-*s %10s %10s %10s %10s\n", width, clock.name,
+    std::fprintf(out, "%-*s %9s %9s %9s %9s\n", width, clock.name,
                  format_cost(figures.read_ns, cost), stated, typical, smallest);
   }
 }

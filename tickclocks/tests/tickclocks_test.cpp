@@ -44,34 +44,34 @@ struct Case {
 
 const Case kCases[] = {
     {.arguments = "--clock coarse --seconds 1",
-     .out = "clock   read cost     stated    typical   smallest\n"
-            "coarse    1.00 us  15.625 ms  15.625 ms  15.625 ms\n"
+     .out = "clock  read cost    stated   typical  smallest\n"
+            "coarse   1.00 us 15.625 ms 15.625 ms 15.625 ms\n"
             "\n"
             "clock    back   largest across   largest       rate\n"
             "coarse      0                0               <3.64%\n"},
     {.arguments = "--clock twice-stated --seconds 1",
-     .out = "clock         read cost     stated    typical   smallest\n"
-            "twice-stated    1.00 us       1 ms       2 ms       2 ms\n"
+     .out = "clock        read cost    stated   typical  smallest\n"
+            "twice-stated   1.00 us      1 ms      2 ms      2 ms\n"
             "\n"
             "clock          back   largest across   largest       rate\n"
             "twice-stated      0                0               <0.47%\n"
             "\n"
             "- twice-stated steps by 2 ms, though the script says 1 ms.\n"},
     {.arguments = "--clock under-twice --seconds 1",
-     .out = "clock        read cost     stated    typical   smallest\n"
-            "under-twice    1.00 us       1 ms   1.999 ms   1.999 ms\n"
+     .out = "clock       read cost    stated   typical  smallest\n"
+            "under-twice   1.00 us      1 ms  1.999 ms  1.999 ms\n"
             "\n"
             "clock         back   largest across   largest       rate\n"
             "under-twice      0                0               <0.47%\n"},
     {.arguments = "--clock read-bound --seconds 1",
-     .out = "clock       read cost     stated    typical   smallest\n"
-            "read-bound     300 ns       1 ns     300 ns     300 ns\n"
+     .out = "clock      read cost    stated   typical  smallest\n"
+            "read-bound    300 ns      1 ns    300 ns    300 ns\n"
             "\n"
             "clock        back   largest across   largest       rate\n"
             "read-bound      0                0             <1.4 ppm\n"},
     {.arguments = "--clock finer-than-timer --seconds 1",
-     .out = "clock             read cost     stated    typical   smallest\n"
-            "finer-than-timer     100 ns  15.625 ms     100 ns     100 ns\n"
+     .out = "clock            read cost    stated   typical  smallest\n"
+            "finer-than-timer    100 ns 15.625 ms    100 ns    100 ns\n"
             "\n"
             "clock              back   largest across   largest       rate\n"
             "finer-than-timer      0                0             <0.5 ppm\n"
@@ -79,31 +79,31 @@ const Case kCases[] = {
             "- finer-than-timer steps by 100 ns, finer than the 15.625 ms that the timer\n"
             "  says.\n"},
     {.arguments = "--clock steps-back-once --seconds 1",
-     .out = "clock            read cost     stated    typical   smallest\n"
-            "steps-back-once     100 ns                100 ns     100 ns\n"
+     .out = "clock           read cost    stated   typical  smallest\n"
+            "steps-back-once    100 ns              100 ns    100 ns\n"
             "\n"
             "clock             back   largest across   largest       rate\n"
             "steps-back-once      1       1 s      0             -117.52%\n"},
     {.arguments = "--clock stopping --seconds 1",
-     .out = "clock     read cost     stated    typical   smallest\n"
-            "stopping    1.00 us                  1 ms       1 ms\n"
+     .out = "clock    read cost    stated   typical  smallest\n"
+            "stopping   1.00 us                1 ms      1 ms\n"
             "\n"
             "clock      back   largest across   largest       rate\n"
             "stopping      0                0              stopped\n"
             "\n"
             "- stopping did not change for the last 50.177 ms of the run.\n"},
     {.arguments = "--clock missing --seconds 1",
-     .out = "clock    read cost     stated    typical   smallest\n"
+     .out = "clock   read cost    stated   typical  smallest\n"
             "missing  not in this system\n"},
     {.arguments = "--clock late-ticks --seconds 1",
-     .out = "clock       read cost     stated    typical   smallest\n"
-            "late-ticks    1.00 us                  1 ms       1 ms\n"
+     .out = "clock      read cost    stated   typical  smallest\n"
+            "late-ticks   1.00 us                1 ms      1 ms\n"
             "\n"
             "clock        back   largest across   largest       rate\n"
             "late-ticks      0                0               <0.23%\n"},
     {.arguments = "--clock disagreeing --seconds 1",
-     .out = "clock        read cost     stated    typical   smallest\n"
-            "disagreeing    1.00 us                  1 us       1 us\n"
+     .out = "clock       read cost    stated   typical  smallest\n"
+            "disagreeing   1.00 us                1 us      1 us\n"
             "\n"
             "clock         back   largest across   largest       rate\n"
             "disagreeing      0               49     49 us   <4.7 ppm\n"},
@@ -113,17 +113,17 @@ const Case kCases[] = {
             "reference clock: the scripted reference\n"
             "clock settings: timer 15.6250 ms (finest 0.5000 ms, coarsest 15.6250 ms)\n"
             "\n"
-            "clock             read cost     stated    typical   smallest\n"
-            "coarse              1.00 us  15.625 ms  15.625 ms  15.625 ms\n"
-            "twice-stated        1.00 us       1 ms       2 ms       2 ms\n"
-            "under-twice         1.00 us       1 ms   1.999 ms   1.999 ms\n"
-            "read-bound           300 ns       1 ns     300 ns     300 ns\n"
-            "finer-than-timer     100 ns  15.625 ms     100 ns     100 ns\n"
-            "steps-back-once      100 ns                100 ns     100 ns\n"
-            "disagreeing         1.00 us                  1 us       1 us\n"
+            "clock            read cost    stated   typical  smallest\n"
+            "coarse             1.00 us 15.625 ms 15.625 ms 15.625 ms\n"
+            "twice-stated       1.00 us      1 ms      2 ms      2 ms\n"
+            "under-twice        1.00 us      1 ms  1.999 ms  1.999 ms\n"
+            "read-bound          300 ns      1 ns    300 ns    300 ns\n"
+            "finer-than-timer    100 ns 15.625 ms    100 ns    100 ns\n"
+            "steps-back-once     100 ns              100 ns    100 ns\n"
+            "disagreeing        1.00 us                1 us      1 us\n"
             "missing           not in this system\n"
-            "stopping            1.00 us             none seen           \n"
-            "late-ticks          1.00 us                  1 ms       1 ms\n"
+            "stopping           1.00 us           none seen          \n"
+            "late-ticks         1.00 us                1 ms      1 ms\n"
             "\n"
             "clock              back   largest across   largest       rate\n"
             "coarse                0                0               <1.21%\n"

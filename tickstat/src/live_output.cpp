@@ -65,16 +65,13 @@ void print_period_settings(const PeriodRecord& period, int column) {
 
 void print_period(const PeriodRecord& period) {
   make_room();
-  char figures[256];
-  int column = print_wrapped(out, 0, format_period(period, figures));
+  char figures[256], began[32] = "";
   if (period.began != 0 && machine->local_time != nullptr) {
     std::tm local = {};
     machine->local_time(period.began, &local);
-    char began[32] = "began ";
-    std::strftime(began + 6, sizeof began - 6, "%H:%M:%S", &local);
-    column = print_part(out, column, began);
+    std::strftime(began, sizeof began, "began %H:%M:%S", &local);
   }
-  print_period_settings(period, column);
+  print_period_settings(period, print_wrapped(out, 0, format_period(period, began, figures)));
   std::fflush(out);
 }
 

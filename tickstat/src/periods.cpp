@@ -38,14 +38,15 @@ void keep_if_long(LongestPeriods* longest, const PeriodRecord& period) {
   longest->rows[kKeptPeriods - 1] = period;
 }
 
-const char* format_period(const PeriodRecord& period, char (&text)[256]) {
+const char* format_period(const PeriodRecord& period, const char* began, char (&text)[256]) {
   char start[32], end[32], length[32], typical[32], share[32], min[32], max[32];
   std::snprintf(text, sizeof text,
-                "period %" PRId64 ": %s to %s (%s), %" PRIu64
+                "period %" PRId64 ": %s to %s (%s)%s%s, %" PRIu64
                 " step%s, typical %s ms (%s%%), min %s ms, max %s ms",
                 period.number, format_moment(period.start, start), format_moment(period.end, end),
-                format_length(period.end - period.start, length), period.steps,
-                plural(period.steps), period.has_typical ? format_ms(period.typical, typical) : "?",
+                format_length(period.end - period.start, length), *began != '\0' ? ", " : "", began,
+                period.steps, plural(period.steps),
+                period.has_typical ? format_ms(period.typical, typical) : "?",
                 period.has_typical ? format_share(period.typical_count, period.steps, share) : "?",
                 format_ms(period.min, min), format_ms(period.max, max));
   return text;

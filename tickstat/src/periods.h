@@ -26,5 +26,5 @@ void keep_if_long(LongestPeriods* longest, const PeriodRecord& period);
 
 // Writes a period's figures as its line and the picture's title give them ("period 2:
 // 1:00:00.0 to 2:00:00.0 (1:00:00), 9 steps, typical 0.9766 ms (62.5%), min ..., max
-// ..."); returns text.
-const char* format_period(const PeriodRecord& period, char (&text)[256]);
+// ..."), with began after its length unless that is ""; returns text.
+const char* format_period(const PeriodRecord& period, const char* began, char (&text)[256]);

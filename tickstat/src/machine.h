@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "clock_settings.h"
+#include "output_files.h"
 
 // Where tickstat reads and writes, and what kind of streams they are.
 struct Streams {
@@ -17,6 +18,10 @@ struct Streams {
   bool terminal_in;   // in is a terminal or a console, where a person types
   bool terminal_out;  // out is a terminal or a console, which gets the status line
   bool terminal_err;  // err is one, which gets the status line where out is not
+  // What each was on disk when tickstat started, before a signal could change it.
+  FileIdentity in_file;
+  FileIdentity out_file;
+  FileIdentity err_file;
 };
 
 // What tickstat asks of the machine besides reading and writing its streams.
@@ -24,12 +29,24 @@ struct Machine {
   // Reads what in holds now, up to size bytes, waiting only while it holds nothing; or
   // one of kReadEnd, kReadFailed, kReadStopped (input.h).
   long (*read_some)(FILE* in, char* buffer, size_t size);
-  // Opens path for writing without emptying it; null, with errno set, when it cannot.
-  FILE* (*open_output)(const char* path);
-  // Whether two streams are the same file on disk (never for pipes and devices).
-  bool (*same_file)(FILE* a, FILE* b);
+  // Opens path for writing without emptying it, creating it where there is none (and
+  // *created says so); null, with errno set, when it cannot.
+  FILE* (*open_output)(const char* path, bool* created);
+  // What a stream is on disk.
+  FileIdentity (*identify)(FILE* stream);
+  // Whether two identities are one file on disk (never pipes or devices); later was taken
+  // after earlier.
+  bool (*same_file)(const FileIdentity& later, const FileIdentity& earlier);
   // Empties a file opened by open_output; false, with errno set, when it cannot.
   bool (*empty_file)(FILE* file);
+  // Removes a file that tickstat made; false, with errno set, when it cannot.
+  bool (*remove_file)(const char* path);
+  // Creates a new file beside path for a whole new version of it, its path in beside.
+  FILE* (*open_beside)(const char* path, char* beside, size_t size);
+  // Puts the file at from in the place of the file at to; false, with errno set, when not.
+  bool (*replace_file)(const char* from, const char* to);
+  // Whether the terminal or console has gone, so that output to it could not be written.
+  bool (*console_closed)();
   // Called once the files are finished: a closing console may now end the process.
   void (*files_written)();
   // The width in columns of the terminal out is, as it is now; 0 when not known.
@@ -45,7 +62,10 @@ struct Machine {
   const char* end_of_typed_input;
 };
 
-// This process's standard streams, and what kind each is.
+// These streams, what kind each is and what it is on disk.
+Streams streams_of(FILE* in, FILE* out, FILE* err);
+
+// This process's standard streams; any closed is then kept open on the null device.
 Streams standard_streams();
 
 // The machine tickstat runs on.

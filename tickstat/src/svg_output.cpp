@@ -418,15 +418,15 @@ void draw_title(const Tally& tally, const std::tm* began) {
 
 }  // namespace
 
-const Output* start_svg_output(FILE* file) {
-  svg = file;
+const Output* start_svg_output() {
   used = 0;
   width = 1;
   last_sync = -1;
   return &kSvg;
 }
 
-bool finish_svg_output(const Tally& tally, const std::tm* began) {
+bool draw_svg(FILE* file, const Tally& tally, const std::tm* began) {
+  svg = file;
   const Scale scale = scale_of_buckets();
   bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
   draw_title(tally, began);

@@ -9,9 +9,9 @@
 #include "output.h"
 #include "tally.h"
 
-// Gathers the seconds and periods into fixed buckets for file, which the output then owns.
-const Output* start_svg_output(FILE* file);
+// Gathers the seconds and periods into fixed buckets, for the picture drawn at the end.
+const Output* start_svg_output();
 
-// Draws the picture into the file and closes it; the title names began, the local time
-// a live run began, unless it is null. False when it could not be written.
-bool finish_svg_output(const Tally& tally, const std::tm* began);
+// Draws the picture into file and closes it; the title names began, the local time a
+// live run began, unless it is null. False when it could not be written.
+bool draw_svg(FILE* file, const Tally& tally, const std::tm* began);

@@ -15,7 +15,8 @@
 
 namespace {
 
-const size_t kLineCapacity = 1 << 20;  // a longer line is not a step line and is skipped
+const size_t kLineCapacity = 1 << 20;     // a longer line is not a step line and is skipped
+const size_t kPathRoom = 3 * 32768 + 32;  // a Windows path's longest, in UTF-8, and more
 const char kUsage[] =
     "usage: tickgauge64 -f | tickstat [--csv FILE] [--svg FILE]\n"
     "Reads tickgauge's step lines on standard input and tells what the clock's step\n"
@@ -139,70 +140,128 @@ bool read_options(int argc, const char* const argv[], Options* options, FILE* er
   return true;
 }
 
+// The run's files: the CSV, written row by row as seconds close, and the picture, drawn
+// at the end into a new file beside FILE that then takes its place, so that a second
+// Ctrl+C, a kill or a failed write leaves the picture there as it was; a device or a
+// pipe takes the picture straight.
+struct Files {
+  FILE* csv;
+  FILE* svg_device;
+};
+
+// Everything a run goes by.
+struct Run {
+  const Options& options;
+  const Streams& streams;
+  const Machine& machine;
+  Files files;
+  const std::tm* began;  // the local time a run from a pipe or a terminal began, else null
+};
+
 // Opens an output file before any input is read, so that a wrong path costs nothing;
 // it is emptied only once it is known to be no other file of the run.
-FILE* open_output(const char* path, const Streams& streams, const Machine& machine) {
-  FILE* file = machine.open_output(path);
+FILE* open_output(const char* path, bool* created, const Streams& streams, const Machine& machine) {
+  FILE* file = machine.open_output(path, created);
   if (file == nullptr) {
     std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
   }
   return file;
 }
 
-// Whether an output may not be written over, saying why: it is the input, standard
-// output's file, or the other output.
-bool refused(const Options& options, FILE* csv, FILE* svg, const Streams& streams,
-             const Machine& machine) {
-  if (csv != nullptr && svg != nullptr && machine.same_file(csv, svg)) {
+// Whether an output that is to be written may not be, saying why: it is the input,
+// standard output's or standard error's file, or the other output; each as they were when
+// tickstat started.
+bool refused(const Options& options, const FileIdentity& csv, const FileIdentity& svg,
+             const Streams& streams, const Machine& machine) {
+  if (options.csv != nullptr && options.svg != nullptr && machine.same_file(csv, svg)) {
     std::fprintf(streams.err, "tickstat: --csv %s and --svg %s name one file\n", options.csv,
                  options.svg);
     return true;
   }
   for (const auto& [file, path] : {std::pair{csv, options.csv}, std::pair{svg, options.svg}}) {
-    if (file != nullptr && machine.same_file(file, streams.in)) {
-      std::fprintf(streams.err, "tickstat: %s is the input itself; it is left as it is\n", path);
-      return true;
+    const char* why = nullptr;
+    if (path == nullptr) continue;
+    if (machine.same_file(file, streams.in_file)) why = "is the input itself; it is left as it is";
+    if (machine.same_file(file, streams.out_file)) {
+      why = "is standard output's file too; give each its own";
     }
-    if (file != nullptr && machine.same_file(file, streams.out)) {
-      std::fprintf(streams.err, "tickstat: %s is standard output's file too; give each its own\n",
-                   path);
-      return true;
+    if (machine.same_file(file, streams.err_file)) {
+      why = "is standard error's file too; give each its own";
     }
+    if (why == nullptr) continue;
+    std::fprintf(streams.err, "tickstat: %s %s\n", path, why);
+    return true;
   }
   return false;
 }
 
-// Opens, checks and empties both files; false, each closed again, when one cannot be used.
+// Closes an output opened for the checks, and removes it if the checks made it.
+void put_back(FILE* file, bool created, const char* path, const Machine& machine) {
+  if (file != nullptr) std::fclose(file);
+  if (created) machine.remove_file(path);
+}
+
+// Opens and checks both files and empties the CSV; false, leaving none made, when one
+// cannot be used. The picture's file on disk is left as it is until the picture is whole.
 bool open_outputs(const Options& options, const Streams& streams, const Machine& machine,
-                  FILE** csv, FILE** svg) {
-  *csv = options.csv != nullptr ? open_output(options.csv, streams, machine) : nullptr;
-  *svg = options.svg != nullptr ? open_output(options.svg, streams, machine) : nullptr;
-  bool usable = (options.csv == nullptr || *csv != nullptr) &&
-                (options.svg == nullptr || *svg != nullptr) &&
-                !refused(options, *csv, *svg, streams, machine);
-  for (const auto& [file, path] : {std::pair{*csv, options.csv}, std::pair{*svg, options.svg}}) {
-    if (usable && file != nullptr && !machine.empty_file(file)) {
-      std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
-      usable = false;
-    }
+                  Files* files) {
+  bool csv_made = false, svg_made = false;
+  FILE* csv =
+      options.csv != nullptr ? open_output(options.csv, &csv_made, streams, machine) : nullptr;
+  FILE* svg =
+      options.svg != nullptr ? open_output(options.svg, &svg_made, streams, machine) : nullptr;
+  const FileIdentity svg_file = svg != nullptr ? machine.identify(svg) : FileIdentity{};
+  bool usable = (options.csv == nullptr || csv != nullptr) &&
+                (options.svg == nullptr || svg != nullptr) &&
+                !refused(options, csv != nullptr ? machine.identify(csv) : FileIdentity{}, svg_file,
+                         streams, machine);
+  if (usable && csv != nullptr && !machine.empty_file(csv)) {
+    std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", options.csv, std::strerror(errno));
+    usable = false;
   }
-  if (usable) return true;
-  if (*csv != nullptr) std::fclose(*csv);
-  if (*svg != nullptr) std::fclose(*svg);
+  if (svg != nullptr && (!usable || svg_made || svg_file.on_disk)) {
+    put_back(svg, svg_made, options.svg, machine);
+    svg = nullptr;
+  }
+  if (!usable) {
+    put_back(csv, csv_made, options.csv, machine);
+    return false;
+  }
+  *files = Files{csv, svg};
+  return true;
+}
+
+// Draws the picture: straight into a device, or into a new file beside its path that
+// then takes its place; false, saying so and leaving nothing behind, when it could not.
+bool write_picture(const Run& run, const Tally& tally, const std::tm* began) {
+  static char beside[kPathRoom];
+  FILE* file = run.files.svg_device;
+  if (file == nullptr) file = run.machine.open_beside(run.options.svg, beside, sizeof beside);
+  if (file == nullptr) {
+    std::fprintf(run.streams.err, "tickstat: cannot write %s: %s\n", run.options.svg,
+                 std::strerror(errno));
+    return false;
+  }
+  const bool drawn = draw_svg(file, tally, began);
+  if (run.files.svg_device != nullptr && drawn) return true;
+  if (run.files.svg_device == nullptr) {
+    if (drawn && run.machine.replace_file(beside, run.options.svg)) return true;
+    run.machine.remove_file(beside);
+  }
+  std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", run.options.svg);
   return false;
 }
 
 // Ends the outputs after the last period; false when a file could not be written.
-bool finish_outputs(const Options& options, const Tally& tally, const std::tm* began, FILE* err) {
+bool finish_outputs(const Run& run, const Tally& tally) {
   finish_live_output();
   bool written = true;
-  if (options.csv != nullptr && !finish_csv_output()) {
-    std::fprintf(err, "tickstat: could not write all of %s\n", options.csv);
+  if (run.options.csv != nullptr && !finish_csv_output()) {
+    std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", run.options.csv);
     written = false;
   }
-  if (options.svg != nullptr &&
-      !finish_svg_output(tally, tally.pace == Pace::live ? began : nullptr)) {
-    std::fprintf(err, "tickstat: could not write all of %s\n", options.svg);
+  if (run.options.svg != nullptr &&
+      !write_picture(run, tally, tally.pace == Pace::live ? run.began : nullptr)) {
     written = false;
   }
   return written;
@@ -216,38 +275,53 @@ const std::tm* run_began(const Streams& streams, const Machine& machine) {
   return &began;
 }
 
-// The summary, where standard output takes it; false when it, or a line before it, did not.
-bool print_last(const Tally& tally, const Streams& streams) {
-  if (tally.steps > 0) print_summary(tally, streams.out);
-  return std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0;
+// Whether standard output took all it was given, saying so when it did not.
+bool output_written(const Streams& streams) {
+  if (std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0) return true;
+  std::fputs("tickstat: could not write all of standard output\n", streams.err);
+  return false;
 }
 
 // Finishes the files and the summary once the input has ended; returns the exit status.
-int end_run(const Options& options, const Streams& streams, const Machine& machine,
-            const Tally* tally, long end, int read_errno, const std::tm* began) {
-  const bool written = finish_outputs(options, *tally, began, streams.err);
-  if (machine.files_written != nullptr) machine.files_written();
+int end_run(const Run& run, const Tally* tally, long end, int read_errno) {
+  const Streams& streams = run.streams;
+  const bool written = finish_outputs(run, *tally);
+  if (run.machine.files_written != nullptr) run.machine.files_written();
   if (end == kReadFailed) {
     std::fprintf(streams.err, "tickstat: could not read all of standard input: %s\n",
                  std::strerror(read_errno));
   }
-  // After a signal or a closing console, standard output may well have gone with the terminal.
-  const bool printed = print_last(*tally, streams) || end == kReadStopped;
-  if (!printed) std::fputs("tickstat: could not write all of standard output\n", streams.err);
+  if (tally->steps > 0) print_summary(*tally, streams.out);
+  // A closed terminal or console excuses a summary lost with it, and nothing else does.
+  const bool closed = run.machine.console_closed != nullptr && run.machine.console_closed();
+  if (closed) std::fflush(streams.out);
+  const bool printed = closed || output_written(streams);
   const bool failed = !written || !printed || end == kReadFailed;
   if (tally->steps == 0) {
-    std::fputs("tickstat: the input held no step line (lines like \"15.6250 ms\" from tickgauge)\n",
+    std::fputs(end == kReadStopped
+                   ? "tickstat: stopped before a step line was read\n"
+                   : "tickstat: the input held no step line (lines like \"15.6250 ms\" from "
+                     "tickgauge)\n",
                streams.err);
     return failed ? 1 : 2;
   }
   return failed ? 1 : 0;
 }
 
+// Whether a standard stream tickstat needs was closed when it started, saying so.
+bool standard_stream_closed(const Streams& streams, bool reads) {
+  const char* which = streams.out_file.closed           ? "output"
+                      : reads && streams.in_file.closed ? "input"
+                                                        : nullptr;
+  if (which != nullptr) std::fprintf(streams.err, "tickstat: standard %s is closed\n", which);
+  return which != nullptr;
+}
+
 // Starts the live output and those of the files given, in the order they take records.
-Outputs start_outputs(const Streams& streams, const Machine& machine, FILE* csv, FILE* svg) {
+Outputs start_outputs(const Streams& streams, const Machine& machine, FILE* csv, bool svg) {
   Outputs outputs = {{start_live_output(streams, machine)}, 1};
   if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
-  if (svg != nullptr) outputs.list[outputs.count++] = start_svg_output(svg);
+  if (svg) outputs.list[outputs.count++] = start_svg_output();
   return outputs;
 }
 
@@ -267,19 +341,14 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
     std::fputs(kUsage, streams.err);
     return 1;
   }
-  if (options.help) {
-    std::fputs(kUsage, streams.out);
-    return 0;
+  if (standard_stream_closed(streams, !options.help && !options.version)) return 1;
+  if (options.help || options.version) {
+    std::fputs(options.help ? kUsage : "tickstat " TICKSTAT_VERSION "\n", streams.out);
+    return output_written(streams) ? 0 : 1;
   }
-  if (options.version) {
-    std::fputs("tickstat " TICKSTAT_VERSION "\n", streams.out);
-    return std::fflush(streams.out) == 0 && std::ferror(streams.out) == 0 ? 0 : 1;
-  }
-  FILE* csv = nullptr;
-  FILE* svg = nullptr;
-  if (!open_outputs(options, streams, machine, &csv, &svg)) return 1;
-  const Outputs outputs = start_outputs(streams, machine, csv, svg);
-  const std::tm* began = run_began(streams, machine);
+  Run run = {options, streams, machine, {}, run_began(streams, machine)};
+  if (!open_outputs(options, streams, machine, &run.files)) return 1;
+  const Outputs outputs = start_outputs(streams, machine, run.files.csv, options.svg != nullptr);
   Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr);
   if (streams.terminal_in) hint_typed_input(streams, machine);
   // The settings of the machine reading a recording say nothing about the recording.
@@ -287,5 +356,5 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
   int read_errno = 0;
   const long end = read_steps(streams, machine, tally, &read_errno);
   close_tally(tally);
-  return end_run(options, streams, machine, tally, end, read_errno, began);
+  return end_run(run, tally, end, read_errno);
 }

@@ -11,6 +11,7 @@ import os
 import pty
 import re
 import select
+import shlex
 import shutil
 import signal
 import subprocess
@@ -140,7 +141,8 @@ def title_of(root):
 
 def case_interrupt(options):
     """Ctrl+C reaches the whole pipeline: tickgauge dies, tickstat sums up, writes its
-    files and exits 0; a second Ctrl+C ends a tickstat that still reads, rows kept whole."""
+    files and exits 0; a second Ctrl+C ends a tickstat that still reads, rows kept whole
+    and the last picture under that name as it was."""
     files = scratch_folder()
     csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
     os.environ["TZ"] = "XST-5:45"  # local time far from UTC, for tickstat and time alike
@@ -158,9 +160,14 @@ def case_interrupt(options):
     title = title_of(check_picture(svg_path, ["clock time (h:mm:ss)"]))
     if not any(title.endswith(f", run began {minute}") for minute in began | {time.strftime("%Y-%m-%d %H:%M")}):
         raise Failure(f"the picture of a live run begun at {began} is titled {title!r}")
-    signal_twice(still_reading(options, b"500.0000 ms\n" * 7, subprocess.DEVNULL, "--csv", csv_path), signal.SIGINT)
-    if len(rows_of(csv_path)) != 3:
-        raise Failure(f"after a second Ctrl+C: rows {rows_of(csv_path)}")
+    with open(svg_path, "rb") as picture:
+        previous = picture.read()
+    signal_twice(still_reading(options, b"500.0000 ms\n" * 7, subprocess.DEVNULL, "--csv", csv_path, "--svg", svg_path),
+                 signal.SIGINT)
+    with open(svg_path, "rb") as picture:
+        if len(rows_of(csv_path)) != 3 or picture.read() != previous or len(os.listdir(files)) != 2:
+            raise Failure(f"after a second Ctrl+C: rows {rows_of(csv_path)}, files {os.listdir(files)}, "
+                          "the last picture changed or not")
     if gauge.wait(timeout=30) != -signal.SIGINT:
         raise Failure(f"tickgauge ended with {gauge.returncode}, not by Ctrl+C")
     if stat.returncode != 0:
@@ -172,15 +179,17 @@ def case_interrupt(options):
 
 
 def case_failures(options):
-    """Standard output on a full disk, or a pipe whose reader has gone, is status 1 with
-    a word on standard error, and the picture is still finished."""
+    """Standard output on a full disk, the summary's or the usage text's, or a pipe whose
+    reader has gone, is status 1 with a word on standard error, and the picture is still
+    finished."""
     files = scratch_folder()
     svg_path = os.path.join(files, "run.svg")
-    with open("/dev/full", "wb") as full:
-        stat = subprocess.run(command(options.runner, options.tickstat), input=b"1.0000 ms\n" * 10, stdout=full,
-                              stderr=subprocess.PIPE, timeout=30)
-    if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
-        raise Failure(f"onto a full disk: status {stat.returncode}, {stat.stderr!r}")
+    for arguments in ((), ("--help",)):
+        with open("/dev/full", "wb") as full:
+            stat = subprocess.run(command(options.runner, options.tickstat, *arguments), input=b"1.0000 ms\n" * 10,
+                                  stdout=full, stderr=subprocess.PIPE, timeout=30)
+        if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
+            raise Failure(f"{arguments} onto a full disk: status {stat.returncode}, {stat.stderr!r}")
     feed = subprocess.Popen(["yes", "--", "-1.0000 ms"], stdout=subprocess.PIPE)
     stat = subprocess.Popen(command(options.runner, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -200,51 +209,111 @@ def case_failures(options):
 
 def case_file_names(options):
     """Files are named as typed, whatever the characters; an output that is the input,
-    standard output's file, or both outputs in one file, is refused before anything is
-    emptied."""
+    standard output's or standard error's file, or both outputs in one file, is refused
+    before anything is emptied, and a closed standard stream is named; a refused run
+    leaves no file it made."""
     folder = scratch_folder()
     with open(os.path.join(folder, "run.txt"), "wb") as run:
         run.write(b"1.0000 ms\r\n" * 3)
-    def tickstat(*arguments, out=subprocess.PIPE):
-        return tickstat_reading(options, os.path.join(folder, "run.txt"), *arguments, cwd=folder, stdout=out)
+    def tickstat(*arguments, out=subprocess.PIPE, err=subprocess.PIPE):
+        return tickstat_reading(options, os.path.join(folder, "run.txt"), *arguments, cwd=folder, stdout=out,
+                                stderr=err)
     named = tickstat("--csv", "Łódź.csv", "--svg", "日本.svg")
     refused = [tickstat("--csv", "run.txt"), tickstat("--csv", "a.csv", "--svg", "./a.csv")]
-    with open(os.path.join(folder, "out.txt"), "wb") as out:
-        refused.append(tickstat("--csv", "out.txt", out=out))
+    for stream in ("out", "err"):
+        with open(os.path.join(folder, stream + ".txt"), "wb") as out:
+            refused.append(tickstat("--csv", stream + ".txt", **{stream: out}))
+    # The file would take the closed stream's number. (Under Wine, a closed descriptor is
+    # taken by one of Wine's own files before the program starts: nothing to test there.)
+    for closed in () if options.runner else ("<&-", ">&-"):
+        refused.append(subprocess.run(" ".join(map(shlex.quote, command(options.runner, options.tickstat, "--csv", "c.csv")))
+                                      + " " + closed, shell=True, cwd=folder, stderr=subprocess.PIPE, timeout=60))
+    with open(os.path.join(folder, "err.txt"), "rb") as err:
+        refused[3].stderr = err.read()
+    said = [stat.stderr.decode("utf-8", "replace") for stat in refused]
     if named.returncode != 0 or not {"Łódź.csv", "日本.svg"} <= set(os.listdir(folder)) \
-            or [stat.returncode for stat in refused] != [1, 1, 1] \
-            or "run.txt is the input itself" not in refused[0].stderr.decode("utf-8", "replace"):
+            or [stat.returncode for stat in refused] != [1] * len(refused) \
+            or {"a.csv", "c.csv"} & set(os.listdir(folder)) \
+            or "run.txt is the input itself" not in said[0] or "standard error's file" not in said[3] \
+            or said[4:] not in ([], ["tickstat: standard input is closed\n", "tickstat: standard output is closed\n"]):
         raise Failure(f"files {os.listdir(folder)}, status {named.returncode} {named.stderr!r}, "
                       f"refused {[(stat.returncode, stat.stderr) for stat in refused]}")
     with open(os.path.join(folder, "run.txt"), "rb") as run:
         if run.read() != b"1.0000 ms\r\n" * 3:
             raise Failure("the input was written over")
+    check_two_volumes(options, folder)
+
+
+def check_two_volumes(options, folder):
+    """Two files on two volumes are two, though each is the first on a new tmpfs, and so
+    has the same index as the other: Wine gives their volumes no serial number. Where this
+    machine lets no file system be mounted (not as root), there is nothing to check."""
+    one, two = os.path.join(folder, "one"), os.path.join(folder, "two")
+    for volume in (one, two):
+        os.mkdir(volume)
+        if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tickstat", volume],
+                                               stderr=subprocess.DEVNULL).returncode != 0:
+            print("no tmpfs to mount: two volumes not checked")
+            return
+        atexit.register(subprocess.run, ["umount", "-l", volume])  # before the folder goes
+    rows = os.path.join(two, "rows.csv")
+    with open(os.path.join(one, "run.txt"), "wb") as run:
+        run.write(b"1.0000 ms\r\n" * 3)
+    with open(os.path.join(one, "run.txt"), "rb") as given:
+        stat = subprocess.run(command(options.runner, options.tickstat, "--csv", rows), stdin=given,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=60)
+    if stat.returncode != 0 or os.stat(os.path.join(one, "run.txt")).st_ino != os.stat(rows).st_ino:
+        raise Failure(f"a file on another volume at the input's index: {stat.returncode}, {stat.stderr!r}")
 
 
 def case_signals(options):
-    """SIGTERM and SIGHUP end the input: the files, the summary where standard output
-    still takes it (a closed terminal does not) and status 0. A second signal ends a
-    tickstat that is still busy at once."""
+    """SIGTERM and SIGHUP end the input, though its writer lives on: the files, the summary
+    where standard output still takes it and status 0; a lost summary is status 1 with a
+    word, unless the terminal closed (SIGHUP). A signal before the outputs are checked
+    changes none of the checks. A second signal ends a tickstat that is still busy at once."""
     files = scratch_folder()
     csv_path, svg_path = os.path.join(files, "run.csv"), os.path.join(files, "run.svg")
-    for signal_number, output_path in ((signal.SIGTERM, None), (signal.SIGHUP, "/dev/full")):
+    for signal_number, output_path, status in ((signal.SIGTERM, None, 0), (signal.SIGHUP, "/dev/full", 0),
+                                               (signal.SIGTERM, "/dev/full", 1)):
         with open(output_path or os.devnull, "wb") as gone:
             stat = still_reading(options, b"500.0000 ms\n" * 5, gone if output_path else subprocess.PIPE,
-                                 "--csv", csv_path, "--svg", svg_path)
+                                 "--csv", csv_path, "--svg", svg_path, errors=subprocess.PIPE)
             stat.send_signal(signal_number)
-            output, _ = stat.communicate(timeout=30)
-        if stat.returncode != 0 or len(rows_of(csv_path)) != 3:
-            raise Failure(f"after {signal_number!r}: status {stat.returncode}, rows {rows_of(csv_path)}")
+            try:
+                stat.wait(timeout=10)  # the writer still there, as a tickgauge that runs on
+            except subprocess.TimeoutExpired:
+                stat.kill()
+                raise Failure(f"{signal_number!r} left tickstat waiting for the writer of its input")
+            output, said = stat.communicate(timeout=30)
+        if stat.returncode != status or len(rows_of(csv_path)) != 3 or \
+                (b"could not write all of standard output" in said) != (status == 1):
+            raise Failure(f"after {signal_number!r}: status {stat.returncode}, {said!r}, rows {rows_of(csv_path)}")
         if output_path is None:
             check_summary(output, 5)
         check_picture(svg_path, ["clock time (h:mm:ss)"])
+    # It waits for the FIFO's reader when the signal comes, before it checks its outputs.
+    fifo, recording = os.path.join(files, "rows.fifo"), os.path.join(files, "rec.txt")
+    os.mkfifo(fifo)
+    with open(recording, "wb") as saved:
+        saved.write(b"500.0000 ms\n" * 5)
+    with open(recording, "rb") as given:
+        stat = subprocess.Popen([options.tickstat, "--csv", fifo, "--svg", recording], stdin=given,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        time.sleep(0.5)
+        stat.send_signal(signal.SIGTERM)
+        with open(fifo, "rb") as rows:
+            rows.read()
+        said = stat.communicate(timeout=30)[1]
+    with open(recording, "rb") as saved:
+        if stat.returncode != 1 or b"rec.txt is the input itself" not in said or saved.read() != b"500.0000 ms\n" * 5:
+            raise Failure(f"a signal before the checks: status {stat.returncode}, {said!r}")
     # Nobody reads its output, so it waits to write its lines when the signals come.
     signal_twice(still_reading(options, b"-1.0000 ms\n" * 3000, subprocess.PIPE), signal.SIGTERM)
 
 
-def still_reading(options, lines, output, *arguments):
+def still_reading(options, lines, output, *arguments, errors=None):
     """tickstat half a second after it was handed lines on a pipe that stays open."""
-    process = subprocess.Popen([options.tickstat, *arguments], stdin=subprocess.PIPE, stdout=output)
+    process = subprocess.Popen([options.tickstat, *arguments], stdin=subprocess.PIPE, stdout=output, stderr=errors)
     process.stdin.write(lines)
     process.stdin.flush()
     time.sleep(0.5)

@@ -233,6 +233,11 @@ const Case kCases[] = {
      .input = windows_timer,
      .status = 1,
      .complaint = "name one file"},
+    {.name = "errors_as_output",
+     .arguments = {"--svg", "@.err"},
+     .input = windows_timer,
+     .status = 1,
+     .complaint = "is standard error's file too"},
     {.name = "input_as_output",
      .arguments = {"--svg", "@.in"},
      .input = windows_timer,
@@ -489,13 +494,10 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   scripted_columns = c.terminal;
   const bool terminal = c.terminal != 0;
   const bool live = terminal || !c.settings.empty() || c.at_once;
-  const Streams streams = {.in = in,
-                           .out = out,
-                           .err = err,
-                           .live_input = live,
-                           .terminal_in = terminal,
-                           .terminal_out = terminal && !c.piped_out,
-                           .terminal_err = terminal};
+  Streams streams = streams_of(in, out, err);
+  streams.live_input = live;
+  streams.terminal_in = streams.terminal_err = terminal;
+  streams.terminal_out = terminal && !c.piped_out;
   Machine machine = real_machine();
   machine.files_written = nullptr;
   machine.columns = columns;
@@ -567,6 +569,25 @@ void expect_outcome(const Case& c, const Outcome& got) {
   EXPECT_NE(got.out.find("\nmin "), std::string::npos) << "no summary";
 }
 
+// The files a case names, but for the run's own input and output, that are not there
+// before it runs.
+std::vector<std::string> files_to_make(const Case& c) {
+  std::vector<std::string> paths;
+  for (const std::string& word : c.arguments) {
+    const std::string path = base_path(c) + word.substr(1);
+    if (word[0] == '@' && word != "@.in" && word != "@.err" && access(path.c_str(), F_OK) != 0) {
+      paths.push_back(path);
+    }
+  }
+  return paths;
+}
+
+// A refused run, which prints nothing but its complaint, leaves no file it made.
+void expect_none_made(const Case& c, const Outcome& got, const std::vector<std::string>& paths) {
+  if (c.status != 1 || !got.out.empty()) return;
+  for (const std::string& path : paths) EXPECT_NE(access(path.c_str(), F_OK), 0) << path;
+}
+
 // Checks that the input is left as it was, then removes the case's files.
 void remove_files(const Case& c, const std::string& input) {
   if (input != kFolder) {
@@ -588,7 +609,10 @@ TEST_P(Tickstat, InProcess) {
   if (const char* seeds = std::getenv("TICKSTAT_SEEDS")) {
     std::ofstream(std::string(seeds) + "/" + GetParam().name, std::ios::binary) << input;
   }
-  expect_outcome(GetParam(), run_in_process(GetParam(), input));
+  const std::vector<std::string> made = files_to_make(GetParam());
+  const Outcome got = run_in_process(GetParam(), input);
+  expect_outcome(GetParam(), got);
+  expect_none_made(GetParam(), got, made);
   remove_files(GetParam(), input);
 }
 
@@ -597,7 +621,9 @@ TEST_P(Tickstat, InProcess) {
 TEST_P(TickstatProgram, EndToEnd) {
   const Case& c = GetParam();
   const std::string input = input_of(c);
+  const std::vector<std::string> made = files_to_make(c);
   const Outcome got = run_program(c, input);
+  expect_none_made(c, got, made);
   if (c.settings.empty() && !c.at_once) {
     expect_outcome(c, got);
   } else {

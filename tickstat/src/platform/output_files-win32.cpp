@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -46,19 +48,21 @@ const wchar_t* long_path_of(const wchar_t* path, wchar_t* full, DWORD room) {
   return full;
 }
 
-}  // namespace
+// Paths as UTF-16, one or two at a time, kept off the stack.
+wchar_t path_wide[32768], path_full[32768], target_wide[32768], target_full[32768];
 
-FILE* open_output_file(const char* path) {
+// The path as UTF-16, full behind \\?\ where it is long; null with errno set.
+const wchar_t* wide_path(const char* path, wchar_t (&wide)[32768], wchar_t (&full)[32768]) {
   const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-  static wchar_t wide[32768], full[32768];
   if (size <= 0 || size > 32767 ||
       MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, size) <= 0) {
     errno = ENOENT;
     return nullptr;
   }
-  const HANDLE file = CreateFileW(long_path_of(wide, full, 32768), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return long_path_of(wide, full, 32768);
+}
+
+FILE* stream_of(HANDLE file) {
   if (file == INVALID_HANDLE_VALUE) {
     set_errno_from_last_error();
     return nullptr;
@@ -73,11 +77,17 @@ FILE* open_output_file(const char* path) {
   return stream;
 }
 
-namespace {
+// A hash of the handle's final path (FNV-1a), or 0 where Windows does not give it.
+uint64_t final_path_hash(HANDLE handle) {
+  const DWORD length = GetFinalPathNameByHandleW(handle, path_wide, 32768, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= 32768) return 0;
+  uint64_t hash = 14695981039346656037ULL;
+  for (DWORD i = 0; i < length; i++) hash = (hash ^ path_wide[i]) * 1099511628211ULL;
+  return hash;
+}
 
 // The volume serial number and file index; false for pipes, devices and the unknown.
-bool identity_of(FILE* stream, FILE_ID_INFO* id) {
-  const HANDLE handle = handle_of(stream);
+bool identity_of(HANDLE handle, FILE_ID_INFO* id) {
   if (GetFileType(handle) != FILE_TYPE_DISK) return false;
   if (GetFileInformationByHandleEx(handle, FileIdInfo, id, sizeof *id)) return true;
   // Before Windows 8, and on volumes that know no 128-bit index.
@@ -92,20 +102,102 @@ bool identity_of(FILE* stream, FILE_ID_INFO* id) {
 
 }  // namespace
 
-// Under Wine, a redirected standard input answers only GetFileInformationByHandleEx, and
-// with volume serial number 0: then the file index alone decides, erring towards refusal.
-bool same_file(FILE* a, FILE* b) {
-  FILE_ID_INFO x, y;
-  if (!identity_of(a, &x) || !identity_of(b, &y)) return false;
-  const bool volume_known = x.VolumeSerialNumber != 0 && y.VolumeSerialNumber != 0;
-  return (!volume_known || x.VolumeSerialNumber == y.VolumeSerialNumber) &&
-         std::memcmp(x.FileId.Identifier, y.FileId.Identifier, sizeof x.FileId.Identifier) == 0;
+FileIdentity identify(FILE* stream) {
+  FileIdentity identity = {};
+  const intptr_t raw = _get_osfhandle(_fileno(stream));
+  if (raw == -1 || raw == -2 || raw == 0) {
+    identity.closed = true;
+    return identity;
+  }
+  FILE_ID_INFO id;
+  const HANDLE handle = reinterpret_cast<HANDLE>(raw);
+  if (!identity_of(handle, &id)) return identity;
+  identity.on_disk = true;
+  identity.volume = id.VolumeSerialNumber;
+  std::memcpy(identity.index, id.FileId.Identifier, sizeof identity.index);
+  identity.path = final_path_hash(handle);
+  FILE_BASIC_INFO basic;
+  FILE_STANDARD_INFO standard;
+  if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+      GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
+    identity.written = basic.LastWriteTime.QuadPart;
+    identity.size = standard.EndOfFile.QuadPart;
+  }
+  return identity;
+}
+
+// Under Wine, a redirected standard stream, and a file on some file systems (tmpfs),
+// give volume serial number 0, and the file index alone would take two files on two
+// volumes for one. Their final paths tell them apart where Wine gives both (never for a
+// redirected stream); else a file taken later that is older or smaller than the one
+// taken earlier is another file. Where neither tells, they are taken for one.
+bool same_file(const FileIdentity& later, const FileIdentity& earlier) {
+  if (!later.on_disk || !earlier.on_disk ||
+      std::memcmp(later.index, earlier.index, sizeof later.index) != 0) {
+    return false;
+  }
+  if (later.volume != 0 && earlier.volume != 0) return later.volume == earlier.volume;
+  if (later.path != 0 && earlier.path != 0) return later.path == earlier.path;
+  return later.written >= earlier.written && later.size >= earlier.size;
+}
+
+void keep_standard_streams_open() {
+  for (int standard = 0; standard <= 2; standard++) {
+    const intptr_t raw = _get_osfhandle(standard);
+    if (raw != -1 && raw != -2 && raw != 0) continue;
+    const int null = _open("NUL", standard == 0 ? _O_RDONLY : _O_WRONLY);
+    if (null >= 0 && null != standard) {
+      _dup2(null, standard);
+      _close(null);
+    }
+  }
+}
+
+FILE* open_output_file(const char* path, bool* created) {
+  *created = false;
+  const wchar_t* name = wide_path(path, path_wide, path_full);
+  if (name == nullptr) return nullptr;
+  const HANDLE file =
+      CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  *created = file != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS;
+  return stream_of(file);
 }
 
 bool empty_file(FILE* file) {
   const HANDLE handle = handle_of(file);
   if (GetFileType(handle) != FILE_TYPE_DISK) return true;
   if (SetEndOfFile(handle)) return true;  // just opened, so at its start
+  set_errno_from_last_error();
+  return false;
+}
+
+bool remove_file(const char* path) {
+  const wchar_t* name = wide_path(path, path_wide, path_full);
+  if (name == nullptr) return false;
+  if (DeleteFileW(name)) return true;
+  set_errno_from_last_error();
+  return false;
+}
+
+FILE* open_beside(const char* path, char* beside, size_t size) {
+  const int length = std::snprintf(beside, size, "%s.%lu.part", path,
+                                   static_cast<unsigned long>(GetCurrentProcessId()));
+  if (length < 0 || static_cast<size_t>(length) >= size) {
+    errno = ENAMETOOLONG;
+    return nullptr;
+  }
+  const wchar_t* name = wide_path(beside, path_wide, path_full);
+  if (name == nullptr) return nullptr;
+  return stream_of(CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool replace_file(const char* from, const char* to) {
+  const wchar_t* target = wide_path(to, target_wide, target_full);
+  const wchar_t* source = target != nullptr ? wide_path(from, path_wide, path_full) : nullptr;
+  if (source == nullptr) return false;
+  if (MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return true;
   set_errno_from_last_error();
   return false;
 }

@@ -27,15 +27,13 @@ int status_room() {
   return columns <= 0 || columns > kStatusCapacity ? kStatusCapacity - 1 : columns - 1;
 }
 
+// Takes the status line off the console, as before each line: a line goes out where the
+// status stands, or, with the status on standard error, where a program reading standard
+// output (more, findstr) may show it.
 void clear_status() {
   if (status_width == 0) return;
   std::fprintf(status, "\r%*s\r", std::min(status_width, status_room()), "");
   status_width = 0;
-}
-
-// Takes the status line off the screen before a line is printed where it stands.
-void make_room() {
-  if (status == out) clear_status();
 }
 
 // Ends the period's lines with the settings: the timer intervals in force while it lasted,
@@ -43,7 +41,7 @@ void make_room() {
 // a line of its own when its typical step is none of those timer intervals: that is the
 // finding.
 void print_period_settings(const PeriodRecord& period, int column) {
-  char settings[192], others_text[192], timers[96], note[192], typical[32];
+  char settings[320], others_text[192], timers[96], note[192], typical[32];
   ClockSettings others = period.settings;
   others.has_timer = false;
   describe_settings(others, false, others_text);
@@ -64,7 +62,7 @@ void print_period_settings(const PeriodRecord& period, int column) {
 }
 
 void print_period(const PeriodRecord& period) {
-  make_room();
+  clear_status();
   char figures[256], began[32] = "";
   if (period.began != 0 && machine->local_time != nullptr) {
     std::tm local = {};
@@ -76,7 +74,7 @@ void print_period(const PeriodRecord& period) {
 }
 
 void print_event(const ClockEvent& event) {
-  make_room();
+  clear_status();
   char size[32], when[32];
   std::fprintf(out, "%s: %s ms at %s\n", event.units < 0 ? "backward step" : "forward jump",
                format_ms(event.units, size), format_moment(event.at, when));
@@ -127,7 +125,7 @@ int status_text(const SecondRecord& second, int room, char (&text)[kStatusCapaci
 }
 
 void print_change(const SettingsChange& change) {
-  make_room();
+  clear_status();
   print_settings_change(out, change, machine->local_time);
   std::fflush(out);
 }

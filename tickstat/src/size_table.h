@@ -1,5 +1,5 @@
-// Counts per step size in a fixed table: exact while the sizes fit, and it says
-// how many steps found no room once they do not.
+// Counts per step size in a fixed table: exact while the sizes fit; once they do not,
+// it says how many steps found no room, and keeps the most frequent of their sizes.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,18 @@ struct SizeCount {
 // clocks step by a few units, and a step that changes size every line is usual there.
 constexpr int64_t kDirectSizes = 4096;
 
+// The sizes of the steps that found no room in the table, counted by Misra-Gries in a
+// few counters: a size more frequent than one in kUntabledSizes + 1 of those steps is
+// among them, its count at most shortfall below its true one.
+constexpr uint32_t kUntabledSizes = 256;
+struct UntabledSizes {
+  int64_t size[kUntabledSizes];
+  uint64_t count[kUntabledSizes];
+  uint16_t slot[2 * kUntabledSizes];  // open addressing by size: a counter's number + 1, or 0
+  uint32_t used;
+  uint64_t shortfall;  // the times every count fell by one to make room
+};
+
 // An open-addressing table over caller-owned storage; no allocation.
 struct SizeTable {
   SizeCount* slots;     // a power of two of them
@@ -30,6 +42,7 @@ struct SizeTable {
   uint32_t touched_count;
   uint32_t in_period_count;
   uint64_t untabled;  // steps whose size came when the table was full
+  UntabledSizes untabled_sizes;
 };
 
 // The caller-owned storage of a table: slot_count slots (a power of two), kDirectSizes
@@ -90,6 +103,23 @@ void forget_period(SizeTable* table);
 
 // The more frequent of two entries, the smaller size on a tie; either may be null.
 const SizeCount* more_frequent_in_period(const SizeCount* a, const SizeCount* b);
+
+// One of the most frequent sizes: its count, exact or at least so many.
+struct FrequentSize {
+  int64_t size;
+  uint64_t count;
+  bool exact;
+};
+
+// The up to most most frequent sizes of the table and of the steps that found no room,
+// the most frequent first (the smaller size on a tie), into rows; returns how many.
+// Orders table.used as sort_by_count does.
+uint32_t most_frequent(const SizeTable& table, FrequentSize* rows, uint32_t most);
+
+// How many different sizes the table and its untabled sizes hold.
+inline uint32_t sizes_known(const SizeTable& table) {
+  return table.used_count + table.untabled_sizes.used;
+}
 
 // Orders table.used most frequent first (the smaller size on a tie).
 void sort_by_count(const SizeTable& table);

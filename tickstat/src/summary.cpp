@@ -32,25 +32,31 @@ void print_line(FILE* out, int column, const char* text) {
   std::fputc('\n', out);
 }
 
+// A count as the rows show it: exact, or marked as one that may fall short.
+const char* count_text(const FrequentSize& row, char (&text)[32]) {
+  std::snprintf(text, sizeof text, "%s%" PRIu64, row.exact ? "" : ">=", row.count);
+  return text;
+}
+
 void print_size_rows(FILE* out, const Tally& tally) {
-  sort_by_count(tally.sizes);
-  const uint32_t rows = std::min<uint32_t>(tally.sizes.used_count, kTableRows);
+  FrequentSize rows[kTableRows];
+  const uint32_t count = most_frequent(tally.sizes, rows, kTableRows);
   std::fprintf(out, "\n%16s %12s %7s\n", "step", "count", "share");
   uint64_t shown = 0;
-  char size[32], percent[32];
-  for (uint32_t i = 0; i < rows; i++) {
-    const SizeCount& entry = entry_at(tally.sizes, i);
-    shown += entry.count;
-    const char* drawn = bar(entry.count, tally.steps);
-    std::fprintf(out, "%13s ms %12" PRIu64 " %6s%%%s%s\n", format_ms(entry.size, size), entry.count,
-                 format_share(entry.count, tally.steps, percent), *drawn != '\0' ? "  " : "",
-                 drawn);
+  char size[32], steps[32], percent[32];
+  for (uint32_t i = 0; i < count; i++) {
+    shown += rows[i].count;
+    const char* drawn = bar(rows[i].count, tally.steps);
+    std::fprintf(out, "%13s ms %12s %6s%%%s%s\n", format_ms(rows[i].size, size),
+                 count_text(rows[i], steps), format_share(rows[i].count, tally.steps, percent),
+                 *drawn != '\0' ? "  " : "", drawn);
   }
   if (shown < tally.steps) {
-    const uint64_t others = tally.sizes.used_count - rows;
+    const uint64_t others = sizes_known(tally.sizes) - count;
     std::fprintf(out, "%16s %12" PRIu64 " %6s%%  (%" PRIu64 " other size%s%s)\n", "other",
                  tally.steps - shown, format_share(tally.steps - shown, tally.steps, percent),
-                 others, plural(others), tally.sizes.untabled > 0 ? " and more" : "");
+                 others, plural(others),
+                 tally.sizes.untabled_sizes.shortfall > 0 ? " and more" : "");
   }
 }
 
@@ -64,6 +70,22 @@ int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
   return entry_at(sizes, sizes.used_count - 1).size;
 }
 
+// Which figures leave out the steps that came after the table filled, and by how much.
+void print_approximate(FILE* out, const SizeTable& sizes) {
+  char text[320], short_by[96] = "";
+  if (sizes.untabled_sizes.shortfall > 0) {
+    std::snprintf(short_by, sizeof short_by,
+                  ", counts marked >= may be short by up to %" PRIu64 " step%s",
+                  sizes.untabled_sizes.shortfall, plural(sizes.untabled_sizes.shortfall));
+  }
+  std::snprintf(text, sizeof text,
+                "approximate: %" PRIu64 " step%s came after the first %" PRIu32
+                " sizes filled the table; the median and the 99th percentile leave them out%s, "
+                "and seconds and periods where they might outnumber the typical step show none",
+                sizes.untabled, plural(sizes.untabled), sizes.limit, short_by);
+  print_line(out, 0, text);
+}
+
 void print_percentiles(FILE* out, const Tally& tally) {
   const uint64_t tabled = tally.steps - tally.sizes.untabled;
   sort_by_size(tally.sizes);
@@ -75,14 +97,7 @@ void print_percentiles(FILE* out, const Tally& tally) {
                 format_ms(tally.max, max));
   std::fputc('\n', out);
   print_line(out, 0, text);
-  if (tally.sizes.untabled > 0) {
-    std::snprintf(text, sizeof text,
-                  "approximate: %" PRIu64 " step%s came after the first %" PRIu32
-                  " sizes filled the table; the median and the 99th percentile leave them out, "
-                  "and seconds and periods where they might outnumber the typical step show none",
-                  tally.sizes.untabled, plural(tally.sizes.untabled), tally.sizes.limit);
-    print_line(out, 0, text);
-  }
+  if (tally.sizes.untabled > 0) print_approximate(out, tally.sizes);
 }
 
 // The longest periods in the order they began, and how many shorter ones are left out.

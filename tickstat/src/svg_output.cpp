@@ -310,7 +310,9 @@ void draw_legend() {
 }
 
 // The rows of the size chart, which the picture's height fits.
-uint32_t size_rows(const Tally& tally) { return std::min<uint32_t>(tally.sizes.used_count, kBars); }
+uint32_t size_rows(const Tally& tally) {
+  return std::min<uint32_t>(sizes_known(tally.sizes), kBars);
+}
 
 // The timer interval as a line of its own on the steps' scale; false when it is not known.
 bool draw_timer(const Scale& scale) {
@@ -373,23 +375,22 @@ bool settings_shown() {
 }
 
 void draw_sizes(const Tally& tally) {
-  sort_by_count(tally.sizes);
-  const uint32_t rows = size_rows(tally);
+  FrequentSize rows[kBars];
+  const uint32_t count = most_frequent(tally.sizes, rows, kBars);
   std::fprintf(svg, "<text x=\"%.1f\" y=\"%.1f\">most frequent step sizes</text>\n", kLeft,
                bars_top - 14);
   char size[32], percent[32];
-  for (uint32_t i = 0; i < rows; i++) {
-    const SizeCount& entry = entry_at(tally.sizes, i);
-    const double share = static_cast<double>(entry.count) / static_cast<double>(tally.steps);
+  for (uint32_t i = 0; i < count; i++) {
+    const double share = static_cast<double>(rows[i].count) / static_cast<double>(tally.steps);
     const double y = bars_top + static_cast<double>(i) * (kBarHeight + 4);
     std::fprintf(svg,
                  "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s ms</text>\n"
                  "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#3182bd\"/>\n"
-                 "<text x=\"%.1f\" y=\"%.1f\">%" PRIu64 " (%s%%)</text>\n",
-                 kBarsLeft - 8, y + 13, format_ms(entry.size, size), kBarsLeft, y,
+                 "<text x=\"%.1f\" y=\"%.1f\">%s%" PRIu64 " (%s%%)</text>\n",
+                 kBarsLeft - 8, y + 13, format_ms(rows[i].size, size), kBarsLeft, y,
                  kBarsWidth * share < 1 ? 1 : kBarsWidth * share, kBarHeight,
-                 kBarsLeft + kBarsWidth * share + 6, y + 13, entry.count,
-                 format_share(entry.count, tally.steps, percent));
+                 kBarsLeft + kBarsWidth * share + 6, y + 13, rows[i].exact ? "" : "at least ",
+                 rows[i].count, format_share(rows[i].count, tally.steps, percent));
   }
 }
 

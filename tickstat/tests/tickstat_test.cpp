@@ -128,6 +128,17 @@ std::string events_after_table_filled() {
   return table_filled_after("500.0000 ms\n") +
          "-2000.0000 ms\n-2000.0001 ms\n-2000.0002 ms\n500.0000 ms\n";
 }
+// The size table filled, then a second of the typical step 1 ms twice and of a size it
+// has no room for as often: that size could be the typical step as well as 1 ms.
+std::string tie_with_untabled() {
+  return table_filled_after("1.0000 ms\n") + "1.0000 ms\n0.5000 ms\n0.5000 ms\n";
+}
+// The size table filled, 300 sizes it has no room for once each, then a size it has no
+// room for 5000 times: one in fourteen of all steps.
+std::string frequent_after_table_filled() {
+  return table_filled_after("1.0000 ms\n") + sizes(-70000, -70299, -1) +
+         repeated("0.5000 ms\n", 5000);
+}
 // As Windows PowerShell 5.1 saves what > redirects: UTF-16 with a byte-order mark;
 // with a line longer than the reading buffer, which is skipped whole.
 std::string utf16_recording() {
@@ -137,6 +148,11 @@ std::string utf16_recording() {
     text += c;
     text += '\0';
   }
+  return text;
+}
+std::string utf16_lines() {
+  std::string text = "\xff\xfe";
+  for (const char c : repeated("1.5000 ms\r\n", 3)) text += std::string{c, '\0'};
   return text;
 }
 std::string utf8_mark() {
@@ -294,6 +310,12 @@ const Case kCases[] = {
      .input = typical_unknown,
      .printed = {"65 steps, typical ? ms", "approximate: 64 steps came after"},
      .csv_rows = "1,65,,,1.0000,15.6250,65535,0,0,,,,,,,,\r\n"},
+    {.name = "tie_with_untabled", .input = tie_with_untabled, .printed = {"4 steps, typical ? ms"}},
+    {.name = "frequent_after_table_filled",
+     .arguments = {"--svg", "@.svg"},
+     .input = frequent_after_table_filled,
+     .printed = {"\n       0.5000 ms       >=5000    7.1%", ">0.5000 ms</text>",
+                 ">at least 5000 (7.1%)</text>", "counts marked >= may be short"}},
     {.name = "events_after_table_filled",
      .input = events_after_table_filled,
      .printed = {"2 steps,\n  typical 500.0000 ms (100.0%)"},
@@ -301,6 +323,11 @@ const Case kCases[] = {
     {.name = "utf16_recording",
      .input = utf16_recording,
      .printed = {"\n3 steps covering 0.0045000 s"}},
+    // The byte-order mark's first byte alone at first, as a pipe may hand it over.
+    {.name = "utf16_byte_at_a_time",
+     .input = utf16_lines,
+     .printed = {"\n3 steps covering 0.0045000 s"},
+     .piece = 1},
     {.name = "utf8_mark", .input = utf8_mark, .printed = {"\n2 steps covering 0.0050000 s"}},
     {.name = "odd_count",
      .input = odd_count,
@@ -349,6 +376,12 @@ const Case kCases[] = {
      .printed = {"\r15.6250 ms\r"},
      .complaint = kTypedInputHint,
      .terminal = 12},
+    // A form of the status as wide as the window would reach its last column.
+    {.name = "terminal_18",
+     .input = windows_timer,
+     .printed = {"\r15.6250 ms\r"},
+     .complaint = kTypedInputHint,
+     .terminal = 18},
     {.name = "status_on_err",
      .input = windows_timer,
      // Taken off the console before each line: a program reading out may show it there.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <thread>
 
 #include "clock_poll.h"
@@ -33,6 +34,15 @@ void bare_counter_read(benchmark::State& state) {
   for (auto _ : state) {
     QueryPerformanceCounter(&count);
     benchmark::DoNotOptimize(count);
+  }
+}
+
+// What tickclocks reports as CLOCK_MONOTONIC's read cost, timed here.
+void bare_monotonic_read(benchmark::State& state) {
+  timespec now;
+  for (auto _ : state) {
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    benchmark::DoNotOptimize(now);
   }
 }
 
@@ -109,6 +119,7 @@ void step_line_into_dev_null(benchmark::State& state) {
 BENCHMARK(bare_file_time_read);
 BENCHMARK(bare_system_time_read);
 BENCHMARK(bare_counter_read);
+BENCHMARK(bare_monotonic_read);
 BENCHMARK(file_time_poll_step);
 BENCHMARK(system_time_poll_step);
 BENCHMARK(step_line_into_pipe);

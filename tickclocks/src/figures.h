@@ -1,0 +1,48 @@
+// What a run found out about each clock and each wait: the figures the table, the
+// answers, the notes and the CSV are made from.
+#pragma once
+
+#include <cstdint>
+
+// A clock's value and the reference's (ns) read right after it changed.
+struct Edge {
+  int64_t value;
+  int64_t reference_ns;
+  bool seen;
+};
+
+// One clock's figures; durations in the clock's own ticks unless named _ns.
+struct ClockFigures {
+  double read_ns;            // the median read cost over many timed batches
+  double stated_ns;          // the resolution the system states, 0 where none
+  int64_t ticks_per_second;  // as the system says, or as found against the reference
+  uint64_t steps;            // whole steps seen while polling
+  int64_t typical;           // the most frequent step; 0 where none was seen
+  int64_t smallest;
+  uint64_t backward;  // steps back seen in one thread
+  int64_t largest_backward;
+  uint64_t across_compared;     // readings compared with the other thread's
+  uint64_t across_backward;     // of them, readings earlier than the other thread's before
+  int64_t largest_across;       // by how much, at most
+  Edge first;                   // the first change while polling
+  Edge last;                    // a change at the end of the run
+  int64_t stopped_for_ns;       // how long it was watched at the end without a change
+  double rate_ppm;              // its rate against the reference, between the two edges
+  double rate_uncertainty_ppm;  // how far off it may be: each edge may lag by a step
+  bool measured;                // false where the run ended before this clock
+  bool ticks_found;             // ticks_per_second was found against the reference
+  bool across_measured;         // two threads on two processors compared readings
+  bool stopped;                 // it did not change at all at the end of the run
+  bool has_rate;
+};
+
+// What one kind of 1 ms wait really took.
+struct WaitFigures {
+  bool measured;        // false where the run ended before it, or it was refused
+  bool refused;         // the system refused what it needs (a finer timer)
+  const char* setting;  // "timer", "slack", or null where not known
+  int64_t setting_ns;   // the setting while waiting
+  int waits;
+  int64_t median_ns;
+  int64_t p99_ns;
+};

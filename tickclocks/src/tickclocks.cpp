@@ -1,0 +1,312 @@
+#include "tickclocks.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "csv_file.h"
+#include "files.h"
+#include "measure.h"
+#include "report.h"
+#include "run.h"
+
+namespace {
+
+const int kDefaultSeconds = 6;
+const int kMostSeconds = 3600;
+const int64_t kSecondNs = 1000000000;
+const int64_t kPatienceNs = kSecondNs * 5 / 2;
+
+const char kUsage[] =
+    "usage: tickclocks [--seconds N] [--clock NAME] [--csv FILE]\n"
+    "Measures every clock of this machine side by side: what one read costs, how\n"
+    "finely it steps against what the system states, whether it is seen going back\n"
+    "in one thread or across two processors, and its rate against the reference.\n"
+    "Then what a 1 ms wait really takes, with the timer as it is and while asking\n"
+    "for a finer one, and which clock to read. Ctrl+C ends it with what it has.\n"
+    "  --seconds N   measure for about N seconds (1 to 3600, by default 6)\n"
+    "  --clock NAME  measure the clock NAME alone, and no wait\n"
+    "  --csv FILE    write a row for each clock and each wait into FILE\n"
+    "  -h, --help    print this text\n"
+    "  --version     print tickclocks' version\n";
+
+struct Options {
+  bool help;
+  bool version;
+  int seconds;
+  const char* clock;  // null for every clock
+  const char* csv;    // null when not asked for
+};
+
+Run run;
+
+// The option's value, or null after saying what is wrong.
+const char* option_value(int argc, const char* const argv[], int* i, FILE* err) {
+  if (*i + 1 >= argc) {
+    std::fprintf(err, "tickclocks: %s needs a value\n", argv[*i]);
+    return nullptr;
+  }
+  return argv[++*i];
+}
+
+bool read_seconds(const char* text, int* seconds, FILE* err) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value < 1 || value > kMostSeconds) {
+    std::fprintf(err, "tickclocks: --seconds takes a whole number from 1 to %d, not %s\n",
+                 kMostSeconds, text);
+    return false;
+  }
+  *seconds = static_cast<int>(value);
+  return true;
+}
+
+// False, after one line that says what is wrong, for a command line it does not take.
+bool read_options(int argc, const char* const argv[], Options* options, FILE* err) {
+  for (int i = 1; i < argc; i++) {
+    const char* word = argv[i];
+    const char* value = nullptr;
+    if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0 ||
+        std::strcmp(word, "/?") == 0) {
+      options->help = true;
+    } else if (std::strcmp(word, "--version") == 0) {
+      options->version = true;
+    } else if (std::strcmp(word, "--seconds") != 0 && std::strcmp(word, "--clock") != 0 &&
+               std::strcmp(word, "--csv") != 0) {
+      std::fprintf(err, "tickclocks: unknown option %s\n", word);
+      return false;
+    } else if ((value = option_value(argc, argv, &i, err)) == nullptr) {
+      return false;
+    } else if (std::strcmp(word, "--seconds") == 0) {
+      if (!read_seconds(value, &options->seconds, err)) return false;
+    } else {
+      const char** slot = std::strcmp(word, "--clock") == 0 ? &options->clock : &options->csv;
+      if (*slot != nullptr) {
+        std::fprintf(err, "tickclocks: %s given twice\n", word);
+        return false;
+      }
+      *slot = value;
+    }
+  }
+  return true;
+}
+
+void write_clock_names(const Run& listed, FILE* out) {
+  char text[1024] = "Clocks here:";
+  for (int i = 0; i < listed.clock_count; i++) {
+    if (!listed.clocks[i].present) continue;
+    const size_t length = std::strlen(text);
+    std::snprintf(text + length, sizeof text - length, "%s %s", length > 12 ? "," : "",
+                  listed.clocks[i].name);
+  }
+  write_wrapped(out, text, 2);
+}
+
+bool same_name(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; a++, b++) {
+    const char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
+    const char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
+    if (x != y) return false;
+  }
+  return *a == *b;
+}
+
+// Keeps only the clock named (in any case); false when there is none of that name.
+bool keep_clock(const char* name, Run* listed) {
+  for (int i = 0; i < listed->clock_count; i++) {
+    if (!same_name(listed->clocks[i].name, name)) continue;
+    listed->clocks[0] = listed->clocks[i];
+    listed->clock_count = 1;
+    return true;
+  }
+  return false;
+}
+
+// Shows what is being measured on the console, over the line shown before.
+void show_progress(const Outputs& outputs, const char* what, const char* name, int n, int of) {
+  if (outputs.progress == nullptr) return;
+  const int width = std::min(outputs.columns > 1 ? outputs.columns - 1 : kLineWidth, kLineWidth);
+  char text[160] = "";
+  if (what != nullptr) std::snprintf(text, sizeof text, "%s %s (%d of %d)", what, name, n, of);
+  std::fprintf(outputs.progress, "\r%-*.*s\r", width, width, text);
+  std::fflush(outputs.progress);
+}
+
+int present_clocks(const Run& listed) {
+  int present = 0;
+  for (int i = 0; i < listed.clock_count; i++) present += listed.clocks[i].present ? 1 : 0;
+  return present;
+}
+
+// The timer interval now in ns, for the clocks that follow it; 0 where not known.
+double timer_ns(const Machine& machine) {
+  ClockSettings settings{};
+  machine.read_settings(&settings);
+  return settings.has_timer ? static_cast<double>(settings.timer) * 100 : 0;
+}
+
+void measure_clock(const Clock& clock, const Machine& machine, const ClockPlan& plan,
+                   ClockFigures* figures) {
+  figures->ticks_per_second = clock.ticks_per_second;
+  figures->stated_ns = clock.stated_ns;
+  figures->read_ns = measure_read_cost(clock, machine, plan.read_cost_ns);
+  const double timer_before = clock.follows_timer ? timer_ns(machine) : 0;
+  poll_steps(clock, machine, plan, figures);
+  // The timer interval is the stated resolution only where it held while the clock was polled.
+  if (clock.follows_timer && timer_ns(machine) == timer_before) figures->stated_ns = timer_before;
+  if (run.processors >= 2 && !clock.per_thread && !machine.should_stop()) {
+    compare_across_threads(clock, machine, plan.across_ns, figures);
+  }
+  figures->measured = true;
+}
+
+void measure_clocks(const Machine& machine, const Outputs& outputs, int64_t total_ns) {
+  const int present = present_clocks(run);
+  const int64_t each_ns = total_ns * (run.waits_asked ? 7 : 10) / 10 / std::max(present, 1);
+  // A clock not yet seen to take a whole step is polled on, up to 2.5 s longer: time()
+  // steps once a second.
+  const ClockPlan plan = {
+      .read_cost_ns = each_ns * 15 / 100,
+      .polling_ns = each_ns * 60 / 100,
+      .patience_ns = each_ns * 60 / 100 + std::min(total_ns * 2 / 5, kPatienceNs),
+      .across_ns = each_ns * 25 / 100};
+  int n = 0;
+  for (int i = 0; i < run.clock_count && !machine.should_stop(); i++) {
+    if (!run.clocks[i].present) continue;
+    show_progress(outputs, "measuring", run.clocks[i].name, ++n, present);
+    measure_clock(run.clocks[i], machine, plan, &run.figures[i]);
+  }
+}
+
+void measure_waits(const Machine& machine, const Outputs& outputs, int64_t total_ns) {
+  const int64_t each_ns = total_ns * 3 / 10 / std::max(run.wait_count, 1);
+  for (int i = 0; i < run.wait_count && !machine.should_stop(); i++) {
+    if (!run.waits[i].present) continue;
+    show_progress(outputs, "waiting:", run.waits[i].name, i + 1, run.wait_count);
+    measure_wait(run.waits[i], machine, each_ns, &run.wait_figures[i]);
+  }
+}
+
+// The edge each clock's rate ends on. After Ctrl+C only a short look, which proves nothing
+// about a clock that does not change in it.
+void watch_last_edges(const Machine& machine, const Outputs& outputs) {
+  const bool stopping = machine.should_stop();
+  for (int i = 0; i < run.clock_count; i++) {
+    ClockFigures* figures = &run.figures[i];
+    if (!run.clocks[i].present || !figures->measured) continue;
+    show_progress(outputs, "rate of", run.clocks[i].name, i + 1, run.clock_count);
+    const double typical_ns = ticks_ns(*figures, figures->typical);
+    const int64_t for_ns = stopping ? kSecondNs / 50
+                                    : std::clamp(static_cast<int64_t>(3 * typical_ns),
+                                                 kSecondNs / 20, kSecondNs * 5 / 2);
+    watch_last_edge(run.clocks[i], machine, for_ns, figures);
+    if (stopping) figures->stopped = false;
+    settle_rate(run.clocks[i], figures);
+  }
+}
+
+void measure(const Machine& machine, const Outputs& outputs, int seconds) {
+  const int64_t started = machine.reference_ns();
+  const int64_t total_ns = seconds * kSecondNs;
+  machine.read_settings(&run.settings);
+  measure_clocks(machine, outputs, total_ns);
+  if (run.waits_asked) measure_waits(machine, outputs, total_ns);
+  watch_last_edges(machine, outputs);
+  show_progress(outputs, nullptr, nullptr, 0, 0);
+  run.interrupted = machine.should_stop();
+  run.took_ns = machine.reference_ns() - started;
+}
+
+// The CSV's file beside path, opened before anything is measured, so that a path
+// it cannot write costs no run; null after saying why.
+FILE* open_partial_csv(const char* path, char (&partial)[4096], FILE* err) {
+  if (std::snprintf(partial, sizeof partial, "%s.partial", path) >=
+      static_cast<int>(sizeof partial)) {
+    std::fprintf(err, "tickclocks: cannot write %s: the name is too long\n", path);
+    return nullptr;
+  }
+  FILE* csv = create_file(partial);
+  if (csv == nullptr) {
+    std::fprintf(err, "tickclocks: cannot write %s: %s\n", partial, std::strerror(errno));
+  }
+  return csv;
+}
+
+// Writes the CSV into its file beside path and puts that in path's place once it is whole.
+bool finish_csv(FILE* csv, const char* partial, const char* path, FILE* err) {
+  const bool written = write_csv(run, csv);
+  if (std::fclose(csv) != 0 || !written) {
+    std::fprintf(err, "tickclocks: could not write all of %s; %s is left as it was\n", partial,
+                 path);
+    remove_file(partial);
+    return false;
+  }
+  if (!replace_file(partial, path)) {
+    std::fprintf(err, "tickclocks: cannot put %s in place of %s: %s\n", partial, path,
+                 std::strerror(errno));
+    remove_file(partial);
+    return false;
+  }
+  return true;
+}
+
+// Lists the machine's clocks and waits into the run, the one asked for alone.
+void list_machine(const Machine& machine) {
+  run = Run{};
+  run.clock_count = machine.list_clocks(run.clocks, kMostClocks);
+  run.wait_count = machine.list_waits(run.waits, kMostWaits);
+  run.processors = machine.processors();
+  run.reference_name = machine.reference_name;
+}
+
+// Reads the command line into options, keeping the clock asked for alone; answers a
+// usage error, --help and --version. Returns their exit status, or -1 to measure.
+int take_command_line(int argc, const char* const argv[], Options* options,
+                      const Outputs& outputs) {
+  bool usable = read_options(argc, argv, options, outputs.err);
+  if (usable && options->clock != nullptr && !keep_clock(options->clock, &run)) {
+    std::fprintf(outputs.err, "tickclocks: no clock here is called %s\n", options->clock);
+    usable = false;
+  }
+  if (!usable) {
+    std::fputs(kUsage, outputs.err);
+    write_clock_names(run, outputs.err);
+    return 1;
+  }
+  if (options->help) {
+    std::fputs(kUsage, outputs.out);
+    write_clock_names(run, outputs.out);
+  } else if (options->version) {
+    std::fputs("tickclocks " TICKCLOCKS_VERSION "\n", outputs.out);
+  }
+  if (!options->help && !options->version) return -1;
+  return std::fflush(outputs.out) == 0 && std::ferror(outputs.out) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int run_tickclocks(int argc, const char* const argv[], const Machine& machine,
+                   const Outputs& outputs) {
+  Options options = {false, false, kDefaultSeconds, nullptr, nullptr};
+  list_machine(machine);
+  const int status = take_command_line(argc, argv, &options, outputs);
+  if (status >= 0) return status;
+  // Put in place of the report's own file, the CSV would leave nothing of the report.
+  if (options.csv != nullptr && is_file_of(options.csv, outputs.out)) {
+    std::fprintf(outputs.err, "tickclocks: %s is standard output's file too; give each its own\n",
+                 options.csv);
+    return 1;
+  }
+  char partial[4096];
+  FILE* csv =
+      options.csv != nullptr ? open_partial_csv(options.csv, partial, outputs.err) : nullptr;
+  if (options.csv != nullptr && csv == nullptr) return 1;
+  run.waits_asked = options.clock == nullptr;
+  measure(machine, outputs, options.seconds);
+  bool written = write_report(run, outputs.out);
+  if (!written) std::fprintf(outputs.err, "tickclocks: could not write the report\n");
+  if (csv != nullptr && !finish_csv(csv, partial, options.csv, outputs.err)) written = false;
+  return written ? 0 : 1;
+}

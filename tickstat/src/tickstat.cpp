@@ -201,6 +201,20 @@ void put_back(FILE* file, bool created, const char* path, const Machine& machine
   if (created) machine.remove_file(path);
 }
 
+// Whether a new file can be made beside path, as the picture will be at the end; says
+// why not.
+bool room_beside(const char* path, const Streams& streams, const Machine& machine) {
+  static char beside[kPathRoom];
+  FILE* file = machine.open_beside(path, beside, sizeof beside);
+  if (file == nullptr) {
+    std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  std::fclose(file);
+  machine.remove_file(beside);
+  return true;
+}
+
 // Opens and checks both files and empties the CSV; false, leaving none made, when one
 // cannot be used. The picture's file on disk is left as it is until the picture is whole.
 bool open_outputs(const Options& options, const Streams& streams, const Machine& machine,
@@ -215,13 +229,15 @@ bool open_outputs(const Options& options, const Streams& streams, const Machine&
                 (options.svg == nullptr || svg != nullptr) &&
                 !refused(options, csv != nullptr ? machine.identify(csv) : FileIdentity{}, svg_file,
                          streams, machine);
+  const bool beside = svg != nullptr && (svg_made || svg_file.on_disk);
+  if (svg != nullptr && (!usable || beside)) {
+    put_back(svg, svg_made, options.svg, machine);
+    svg = nullptr;
+  }
+  usable = usable && (!beside || room_beside(options.svg, streams, machine));
   if (usable && csv != nullptr && !machine.empty_file(csv)) {
     std::fprintf(streams.err, "tickstat: cannot write %s: %s\n", options.csv, std::strerror(errno));
     usable = false;
-  }
-  if (svg != nullptr && (!usable || svg_made || svg_file.on_disk)) {
-    put_back(svg, svg_made, options.svg, machine);
-    svg = nullptr;
   }
   if (!usable) {
     put_back(csv, csv_made, options.csv, machine);
@@ -231,23 +247,34 @@ bool open_outputs(const Options& options, const Streams& streams, const Machine&
   return true;
 }
 
-// Draws the picture: straight into a device, or into a new file beside its path that
-// then takes its place; false, saying so and leaving nothing behind, when it could not.
-bool write_picture(const Run& run, const Tally& tally, const std::tm* began) {
+// Draws the picture into a new file beside its path, which then takes its place, so
+// that the picture there is never empty or cut; a picture that is whole but cannot take
+// that place stays beside it, and the message names it. False, saying so, when it could not.
+bool write_beside(const Run& run, const Tally& tally, const std::tm* began) {
+  const char* path = run.options.svg;
   static char beside[kPathRoom];
-  FILE* file = run.files.svg_device;
-  if (file == nullptr) file = run.machine.open_beside(run.options.svg, beside, sizeof beside);
+  FILE* file = run.machine.open_beside(path, beside, sizeof beside);
   if (file == nullptr) {
-    std::fprintf(run.streams.err, "tickstat: cannot write %s: %s\n", run.options.svg,
-                 std::strerror(errno));
+    std::fprintf(run.streams.err, "tickstat: cannot write %s: %s\n", path, std::strerror(errno));
     return false;
   }
-  const bool drawn = draw_svg(file, tally, began);
-  if (run.files.svg_device != nullptr && drawn) return true;
-  if (run.files.svg_device == nullptr) {
-    if (drawn && run.machine.replace_file(beside, run.options.svg)) return true;
+  if (!draw_svg(file, tally, began)) {
     run.machine.remove_file(beside);
+    std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", path);
+    return false;
   }
+  if (run.machine.replace_file(beside, path)) return true;
+  std::fprintf(run.streams.err,
+               "tickstat: could not put the picture in place of %s: %s; it is in %s\n", path,
+               std::strerror(errno), beside);
+  return false;
+}
+
+// Draws the picture, straight into a device or beside its file; false, saying so, when
+// it could not.
+bool write_picture(const Run& run, const Tally& tally, const std::tm* began) {
+  if (run.files.svg_device == nullptr) return write_beside(run, tally, began);
+  if (draw_svg(run.files.svg_device, tally, began)) return true;
   std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", run.options.svg);
   return false;
 }

@@ -32,3 +32,10 @@ bool console_closed();
 
 // Says that the outputs are finished: a closing console may now end the process.
 void console_outputs_finished();
+
+// Holds off a second Ctrl+C or signal, which ends the process at once, while a file is
+// put in place: a new file beside it, written and renamed, which must not be cut halfway.
+void hold_interrupts();
+
+// Lets a second Ctrl+C or signal held off end the process now.
+void release_interrupts();

@@ -1,11 +1,14 @@
-// All that tickclocks asks of the machine: its clocks, its waits, threads and the
-// reference clock. One seam, filled by the platform file with the real functions and
-// by the tests with a scripted world.
+// All that tickclocks asks of the machine: its clocks, its waits, threads, the
+// reference clock and the CSV's file. One seam, filled by the platform file with the
+// real functions and by the tests with a scripted world.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "clock_settings.h"
+#include "output_files.h"
 
 // What a clock tells, which decides the answer it can be.
 enum ClockKind { kTimeOfDay, kInterval, kCpuTime, kCounter };
@@ -65,6 +68,21 @@ struct Machine {
   void (*read_settings)(ClockSettings* settings);
   // Whether the user asked to end (Ctrl+C, a signal, a closing console).
   bool (*should_stop)();
+  // Whether the terminal or console has gone, so that output to it could not be written.
+  bool (*console_closed)();
+  // Opens path for writing without emptying it, creating it where there is none
+  // (*created says so); null, with errno set, when it cannot.
+  FILE* (*open_output)(const char* path, bool* created);
+  // What a stream is on disk.
+  FileIdentity (*identify)(FILE* stream);
+  // Whether two identities are one file on disk; later was taken after earlier.
+  bool (*same_file)(const FileIdentity& later, const FileIdentity& earlier);
+  // Creates a new file beside path for a whole new version of it, its path in beside.
+  FILE* (*open_beside)(const char* path, char* beside, size_t size);
+  // Puts the file at from in the place of the file at to; false, with errno set, when not.
+  bool (*replace_file)(const char* from, const char* to);
+  // Removes a file that tickclocks made; false, with errno set, when it cannot.
+  bool (*remove_file)(const char* path);
 };
 
 // The machine tickclocks runs on, from the platform file; should_stop is left to main.

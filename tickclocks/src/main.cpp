@@ -3,6 +3,7 @@
 
 #include "console.h"
 #include "machine.h"
+#include "output_files.h"
 #include "tickclocks.h"
 
 namespace {
@@ -22,6 +23,9 @@ int main(int argc, char* argv[]) {
   // Whole texts at a time: unbuffered, the runtime writes a console a character at a time.
   setvbuf(stdout, nullptr, _IOFBF, 1 << 14);
   setvbuf(stderr, nullptr, _IOFBF, 1 << 12);
+  // Taken before a closed standard stream is kept open, so that the run can say it was.
+  const FileIdentity out_file = identify(stdout), err_file = identify(stderr);
+  keep_standard_streams_open();
   start_console_events(ask_stop);
   Machine machine = real_machine();
   machine.should_stop = should_stop;
@@ -31,7 +35,9 @@ int main(int argc, char* argv[]) {
   const Outputs outputs = {.out = stdout,
                            .err = stderr,
                            .progress = progress,
-                           .columns = progress != nullptr ? console_columns(progress) : 0};
+                           .columns = progress != nullptr ? console_columns(progress) : 0,
+                           .out_file = out_file,
+                           .err_file = err_file};
   const int status = run_tickclocks(argc, arguments_in_utf8(argc, argv), machine, outputs);
   console_outputs_finished();
   return status;

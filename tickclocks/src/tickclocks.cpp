@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console.h"
 #include "csv_file.h"
-#include "files.h"
 #include "measure.h"
 #include "report.h"
 #include "run.h"
@@ -17,6 +17,7 @@ const int kDefaultSeconds = 6;
 const int kMostSeconds = 3600;
 const int64_t kSecondNs = 1000000000;
 const int64_t kPatienceNs = kSecondNs * 5 / 2;
+const size_t kPathRoom = 3 * 32768 + 32;  // a Windows path's longest, in UTF-8, and more
 
 const char kUsage[] =
     "usage: tickclocks [--seconds N] [--clock NAME] [--csv FILE]\n"
@@ -219,37 +220,100 @@ void measure(const Machine& machine, const Outputs& outputs, int seconds) {
   run.took_ns = machine.reference_ns() - started;
 }
 
-// The CSV's file beside path, opened before anything is measured, so that a path
-// it cannot write costs no run; null after saying why.
-FILE* open_partial_csv(const char* path, char (&partial)[4096], FILE* err) {
-  if (std::snprintf(partial, sizeof partial, "%s.partial", path) >=
-      static_cast<int>(sizeof partial)) {
-    std::fprintf(err, "tickclocks: cannot write %s: the name is too long\n", path);
-    return nullptr;
+// Where the CSV goes: a device or a pipe is written as it is, a file on disk is replaced
+// whole by a new file beside it.
+struct CsvTarget {
+  const char* path;  // null where no CSV was asked for
+  FILE* device;      // the device or pipe, open from the start; null for a file on disk
+};
+
+// Whether the CSV's file is standard output's or standard error's, as they were at the
+// start, saying so.
+bool standard_streams_file(const char* path, const FileIdentity& file, const Outputs& outputs,
+                           const Machine& machine) {
+  const char* which = machine.same_file(file, outputs.out_file)   ? "output"
+                      : machine.same_file(file, outputs.err_file) ? "error"
+                                                                  : nullptr;
+  if (which != nullptr) {
+    std::fprintf(outputs.err, "tickclocks: %s is standard %s's file too; give each its own\n", path,
+                 which);
   }
-  FILE* csv = create_file(partial);
-  if (csv == nullptr) {
-    std::fprintf(err, "tickclocks: cannot write %s: %s\n", partial, std::strerror(errno));
-  }
-  return csv;
+  return which != nullptr;
 }
 
-// Writes the CSV into its file beside path and puts that in path's place once it is whole.
-bool finish_csv(FILE* csv, const char* partial, const char* path, FILE* err) {
-  const bool written = write_csv(run, csv);
-  if (std::fclose(csv) != 0 || !written) {
-    std::fprintf(err, "tickclocks: could not write all of %s; %s is left as it was\n", partial,
-                 path);
-    remove_file(partial);
+// Whether a new file can be made beside path, as the CSV will be at the end; says why not.
+bool room_beside(const char* path, const Machine& machine, FILE* err) {
+  static char beside[kPathRoom];
+  FILE* file = machine.open_beside(path, beside, sizeof beside);
+  if (file == nullptr) {
+    std::fprintf(err, "tickclocks: cannot write %s: %s\n", path, std::strerror(errno));
     return false;
   }
-  if (!replace_file(partial, path)) {
-    std::fprintf(err, "tickclocks: cannot put %s in place of %s: %s\n", partial, path,
-                 std::strerror(errno));
-    remove_file(partial);
-    return false;
-  }
+  std::fclose(file);
+  machine.remove_file(beside);
   return true;
+}
+
+// Opens the CSV's path before anything is measured, so that one it cannot write costs no
+// run, and leaves a file on disk as it is; false after saying why.
+bool open_csv(const char* path, const Outputs& outputs, const Machine& machine, CsvTarget* target) {
+  bool created = false;
+  FILE* file = machine.open_output(path, &created);
+  if (file == nullptr) {
+    std::fprintf(outputs.err, "tickclocks: cannot write %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  const FileIdentity identity = machine.identify(file);
+  const bool refused = standard_streams_file(path, identity, outputs, machine);
+  if (refused || identity.on_disk || created) {
+    std::fclose(file);
+    if (created) machine.remove_file(path);
+    file = nullptr;
+  }
+  if (refused || (file == nullptr && !room_beside(path, machine, outputs.err))) return false;
+  *target = CsvTarget{path, file};
+  return true;
+}
+
+// Writes the CSV into a new file beside its path, which then takes its place, so that the
+// CSV there is never empty or cut; a CSV that is whole but cannot take that place stays
+// beside it, and the message names it.
+bool put_beside(const char* path, const Machine& machine, FILE* err) {
+  static char beside[kPathRoom];
+  FILE* file = machine.open_beside(path, beside, sizeof beside);
+  if (file == nullptr) {
+    std::fprintf(err, "tickclocks: cannot write %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  const bool written = write_csv(run, file);
+  if (std::fclose(file) != 0 || !written) {
+    machine.remove_file(beside);
+    std::fprintf(err, "tickclocks: could not write all of %s; it is left as it was\n", path);
+    return false;
+  }
+  if (machine.replace_file(beside, path)) return true;
+  std::fprintf(err, "tickclocks: could not put the CSV in place of %s: %s; it is in %s\n", path,
+               std::strerror(errno), beside);
+  return false;
+}
+
+// The same, a second Ctrl+C held off meanwhile: it would leave the new file beside the old.
+bool write_beside(const char* path, const Machine& machine, FILE* err) {
+  hold_interrupts();
+  const bool written = put_beside(path, machine, err);
+  release_interrupts();
+  return written;
+}
+
+// Writes the CSV, straight into a device or a pipe, else beside its file; false, saying
+// so, when it could not.
+bool finish_csv(const CsvTarget& target, const Machine& machine, FILE* err) {
+  if (target.path == nullptr) return true;
+  if (target.device == nullptr) return write_beside(target.path, machine, err);
+  const bool written = write_csv(run, target.device);
+  if (std::fclose(target.device) == 0 && written) return true;
+  std::fprintf(err, "tickclocks: could not write all of %s\n", target.path);
+  return false;
 }
 
 // Lists the machine's clocks and waits into the run, the one asked for alone.
@@ -291,22 +355,22 @@ int run_tickclocks(int argc, const char* const argv[], const Machine& machine,
                    const Outputs& outputs) {
   Options options = {false, false, kDefaultSeconds, nullptr, nullptr};
   list_machine(machine);
-  const int status = take_command_line(argc, argv, &options, outputs);
-  if (status >= 0) return status;
-  // Put in place of the report's own file, the CSV would leave nothing of the report.
-  if (options.csv != nullptr && is_file_of(options.csv, outputs.out)) {
-    std::fprintf(outputs.err, "tickclocks: %s is standard output's file too; give each its own\n",
-                 options.csv);
+  if (outputs.out_file.closed) {
+    std::fputs("tickclocks: standard output is closed\n", outputs.err);
     return 1;
   }
-  char partial[4096];
-  FILE* csv =
-      options.csv != nullptr ? open_partial_csv(options.csv, partial, outputs.err) : nullptr;
-  if (options.csv != nullptr && csv == nullptr) return 1;
+  const int status = take_command_line(argc, argv, &options, outputs);
+  if (status >= 0) return status;
+  CsvTarget csv = {};
+  if (options.csv != nullptr && !open_csv(options.csv, outputs, machine, &csv)) return 1;
   run.waits_asked = options.clock == nullptr;
   measure(machine, outputs, options.seconds);
-  bool written = write_report(run, outputs.out);
-  if (!written) std::fprintf(outputs.err, "tickclocks: could not write the report\n");
-  if (csv != nullptr && !finish_csv(csv, partial, options.csv, outputs.err)) written = false;
+  // The CSV first: a second Ctrl+C while a slow console shows the report leaves it whole.
+  bool written = finish_csv(csv, machine, outputs.err);
+  // A closed terminal or console excuses a report lost with it, and nothing else does.
+  if (!write_report(run, outputs.out) && !machine.console_closed()) {
+    std::fprintf(outputs.err, "tickclocks: could not write the report\n");
+    written = false;
+  }
   return written ? 0 : 1;
 }

@@ -12,6 +12,9 @@ struct Outputs {
   FILE* err;       // what went wrong, and the usage text
   FILE* progress;  // a console that shows progress while it measures; null for none
   int columns;     // that console's width; 0 where not known
+  // What out and err were on disk when tickclocks started, before a signal could change them.
+  FileIdentity out_file;
+  FileIdentity err_file;
 };
 
 // Runs tickclocks with its command line (UTF-8) on the given machine; returns the exit

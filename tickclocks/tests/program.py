@@ -9,13 +9,15 @@ import csv
 import os
 import pty
 import re
+import shlex
+import stat
 import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
-from harness import Failure, command, dispatch, read_until  # noqa: E402
+from harness import Failure, command, dispatch, on_terminal, read_until  # noqa: E402
 
 LINUX_CLOCKS = ["CLOCK_REALTIME", "CLOCK_REALTIME_COARSE", "CLOCK_TAI", "CLOCK_MONOTONIC",
                 "CLOCK_MONOTONIC_COARSE", "CLOCK_MONOTONIC_RAW", "CLOCK_BOOTTIME", "CLOCK_PROCESS_CPUTIME_ID",
@@ -111,29 +113,82 @@ def case_every_clock(p):
 
 
 def case_csv(p):
-    """The CSV replaces the file it names only once it is whole, and says so where it
-    cannot be written, before anything is measured."""
+    """The CSV replaces the file it names only once it is whole, goes as it is into a
+    device or a pipe, and is refused before anything is measured where it cannot be
+    written or is a standard stream's file; two runs into one CSV leave one whole."""
     rows = p.csv_rows(["--clock", p.clocks[0], "--seconds", "1"])
     if len(rows) != 1 or rows[0]["name"] != p.clocks[0] or rows[0]["row"] != "clock" or not rows[0]["read_ns"]:
         raise Failure(f"rows {rows}")
-    started = time.monotonic()
-    out, err, status = p.run(["--csv", os.path.join(tempfile.gettempdir(), "no such folder", "x.csv")])
-    if status != 1 or out or "tickclocks: cannot write" not in err or time.monotonic() - started > 20:
-        raise Failure(f"an unwritable CSV: status {status}, {out!r} {err!r}")
     with tempfile.TemporaryDirectory() as folder:
+        for path in (os.path.join(folder, "no such folder", "x.csv"), folder, ""):
+            started = time.monotonic()
+            out, err, status = p.run(["--csv", path])
+            if status != 1 or out or "tickclocks: cannot write" not in err or time.monotonic() - started > 20:
+                raise Failure(f"an unwritable CSV {path!r}: status {status}, {out!r} {err!r}")
         path = os.path.join(folder, "both.txt")
-        with open(path, "wb") as both:
-            _, err, status = p.run(["--clock", p.clocks[0], "--csv", path], stdout=both)
-        if status != 1 or "is standard output's file too" not in err or os.listdir(folder) != ["both.txt"]:
-            raise Failure(f"a CSV into the report's file: status {status}, said {err!r}")
+        for stream, which in ((1, "output"), (2, "error")):
+            with open(path, "wb") as both:
+                done = subprocess.run(p.command(["--clock", p.clocks[0], "--csv", path]), stdin=subprocess.DEVNULL,
+                                      stdout=both if stream == 1 else subprocess.PIPE,
+                                      stderr=both if stream == 2 else subprocess.PIPE, timeout=120)
+            said = open(path, "rb").read() if stream == 2 else done.stderr
+            if done.returncode != 1 or f"is standard {which}'s file too".encode() not in said \
+                    or os.listdir(folder) != ["both.txt"]:
+                raise Failure(f"a CSV into standard {which}'s file: status {done.returncode}, said {said!r}")
+        shared = os.path.join(folder, "shared.csv")
+        runs = [subprocess.Popen(p.command(["--clock", p.clocks[0], "--seconds", "1", "--csv", shared]),
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL) for _ in range(2)]
+        statuses = [run.wait(timeout=120) for run in runs]
+        data = open(shared, "rb").read()
+        if statuses != [0, 0] or data.count(b"\r\n") != 2 or sorted(os.listdir(folder)) != ["both.txt", "shared.csv"]:
+            raise Failure(f"two runs into one CSV: {statuses}, {sorted(os.listdir(folder))}, {data!r}")
+    if p.windows:
+        out, err, status = p.run(["--clock", p.clocks[0], "--seconds", "1", "--csv", "NUL"])
+        if status != 0 or err:
+            raise Failure(f"a CSV into NUL: status {status}, said {err!r}")
+    else:
+        csv_into_pipe_and_device(p)
+
+
+def csv_into_pipe_and_device(p):
+    """A FIFO's reader gets the CSV and a device takes it as it is: neither is replaced,
+    and a device that fails the write is status 1 (a device of the full disk's kind,
+    made in a scratch folder)."""
+    with tempfile.TemporaryDirectory() as folder:
+        fifo, device = os.path.join(folder, "fifo"), os.path.join(folder, "full")
+        os.mkfifo(fifo)
+        os.mknod(device, 0o600 | stat.S_IFCHR, os.makedev(1, 7))
+        reader = subprocess.Popen(["cat", fifo], stdout=subprocess.PIPE)
+        out, err, status = p.run(["--clock", p.clocks[0], "--seconds", "1", "--csv", fifo])
+        read = reader.communicate(timeout=60)[0]
+        if status != 0 or err or not read.startswith(b"row,name") or not stat.S_ISFIFO(os.stat(fifo).st_mode):
+            raise Failure(f"a CSV into a FIFO: status {status}, said {err!r}, its reader got {read!r}")
+        out, err, status = p.run(["--clock", p.clocks[0], "--seconds", "1", "--csv", device])
+        if status != 1 or "could not write all of" not in err or not stat.S_ISCHR(os.stat(device).st_mode):
+            raise Failure(f"a CSV into a full device: status {status}, said {err!r}")
 
 
 def case_full_disk(p):
-    """A report that cannot be written is status 1, said on standard error."""
+    """A report that cannot be written is status 1, said on standard error; with standard
+    output closed, nothing runs and the CSV is left as it was. (Under Wine, a closed
+    descriptor is taken by one of Wine's own files before the program starts.)"""
     with open("/dev/full", "wb") as full:
         _, err, status = p.run(["--clock", p.clocks[0], "--seconds", "1"], stdout=full)
     if status != 1 or "could not write the report" not in err:
         raise Failure(f"into a full disk: status {status}, said {err!r}")
+    if p.windows:
+        return
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "kept.csv")
+        with open(path, "w") as kept:
+            kept.write("kept\n")
+        done = subprocess.run(p.command(["--clock", p.clocks[0], "--seconds", "1", "--csv", path]),
+                              stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, preexec_fn=lambda: os.close(1),
+                              timeout=120)
+        if done.returncode != 1 or b"tickclocks: standard output is closed" not in done.stderr \
+                or open(path).read() != "kept\n" or os.listdir(folder) != ["kept.csv"]:
+            raise Failure(f"standard output closed: status {done.returncode}, said {done.stderr!r}, "
+                          f"the CSV holds {open(path).read()!r}")
 
 
 def case_coarse_clocks(p):
@@ -182,18 +237,46 @@ def read_to_end(terminal):
         seen += chunk
 
 
-def case_interrupt(p):
-    """Ctrl+C ends a run with what it has measured, status 0."""
-    process_id, terminal = on_console(p, ["--seconds", "60"])
+def interrupted_run(p, path, presses):
+    """A run into the CSV at path on a terminal of its own, ended by presses of Ctrl+C
+    or, where presses is 0, by closing the terminal; its status and what it showed."""
+    arguments = ["--seconds", "60", "--csv", path]
+    if presses == 0:
+        process_id, terminal = on_console(p, arguments)
+    else:  # in bash, which shows the status: Wine's own processes may hold the terminal on
+        process_id, terminal = on_terminal(f"trap : INT; {shlex.join(p.command(arguments))}; echo status=$?")
     read_until(terminal, lambda seen: b"measuring" in seen, 120, "progress")
     time.sleep(1)
-    os.write(terminal, b"\x03")
-    seen = read_to_end(terminal)
+    if presses == 0:
+        os.close(terminal)
+        return os.waitstatus_to_exitcode(os.waitpid(process_id, 0)[1]), b""
+    for _ in range(presses):  # apart: Wine's console takes two in one read for one
+        os.write(terminal, b"\x03")
+        time.sleep(0.005)
+    seen = read_until(terminal, lambda seen: re.search(rb"status=\d+", seen), 120, "status")
     os.close(terminal)
-    _, status = os.waitpid(process_id, 0)
-    if os.waitstatus_to_exitcode(status) != 0 or b"The run was ended early" not in seen \
-            or b"not measured" not in seen:
-        raise Failure(f"status {os.waitstatus_to_exitcode(status)}, showed {seen[-600:]!r}")
+    os.waitpid(process_id, 0)
+    return int(re.search(rb"status=(\d+)", seen).group(1)), seen
+
+
+def case_interrupt(p):
+    """Ctrl+C ends a run with what it has measured, status 0, its CSV whole. A second
+    Ctrl+C right after ends it at once, the CSV left as it was or whole and nothing left
+    beside it; natively, a closed terminal excuses only the report lost with it."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "clocks.csv")
+        for presses in (1, 2) if p.windows else (1, 2, 0):
+            with open(path, "wb") as old:
+                old.write(b"an older file\n")
+            status, seen = interrupted_run(p, path, presses)
+            data = open(path, "rb").read()
+            whole = data.startswith(b"row,name") and data.endswith(b"\r\n")
+            if presses == 1 and (b"The run was ended early" not in seen or b"not measured" not in seen):
+                raise Failure(f"showed {seen[-600:]!r}")
+            if (presses != 2 and (status != 0 or not whole)) or os.listdir(folder) != ["clocks.csv"] \
+                    or not (whole or data == b"an older file\n"):
+                raise Failure(f"{presses} presses: status {status}, the folder holds {os.listdir(folder)}, "
+                              f"the CSV {data[:80]!r}")
 
 
 def case_console(p):

@@ -124,7 +124,14 @@ Machine scripted_machine() {
                  .join_thread = join_thread,
                  .wait_setting = wait_setting,
                  .read_settings = read_settings,
-                 .should_stop = should_stop};
+                 .should_stop = should_stop,
+                 .console_closed = [] { return false; },
+                 .open_output = open_output_file,
+                 .identify = identify,
+                 .same_file = same_file,
+                 .open_beside = open_beside,
+                 .replace_file = replace_file,
+                 .remove_file = remove_file};
 }
 
 bool scripted_timer_held() { return timer_held; }

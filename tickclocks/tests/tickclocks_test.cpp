@@ -201,7 +201,12 @@ TEST_P(Cases, ReportAsScripted) {
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
   const int status = run_tickclocks(static_cast<int>(argv.size()), argv.data(), scripted_machine(),
-                                    Outputs{out, err, nullptr, 0});
+                                    Outputs{.out = out,
+                                            .err = err,
+                                            .progress = nullptr,
+                                            .columns = 0,
+                                            .out_file = {},
+                                            .err_file = {}});
   EXPECT_EQ(status, c.status);
   const std::string report = text_of(out);
   const size_t table = report.find("\n\nclock ");

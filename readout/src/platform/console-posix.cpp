@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -55,3 +56,27 @@ int console_interrupts() { return interrupts; }
 bool console_closed() { return closed != 0; }
 
 void console_outputs_finished() {}
+
+namespace {
+
+// Those that may end the process: blocked, they wait until unblocked.
+sigset_t ending_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+}  // namespace
+
+void hold_interrupts() {
+  const sigset_t set = ending_signals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void release_interrupts() {
+  const sigset_t set = ending_signals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}

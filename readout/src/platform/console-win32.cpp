@@ -71,6 +71,8 @@ namespace {
 
 volatile LONG interrupts = 0;
 volatile LONG closed = 0;
+volatile LONG held = 0;  // a file is being put in place
+constexpr DWORD kHoldMostMs = 2000;
 void (*stop_action)() = nullptr;
 HANDLE finished;  // set once the outputs are finished
 
@@ -89,8 +91,11 @@ BOOL WINAPI on_console_event(DWORD event) {
   }
   const BOOL kept =
       answer_console_event(event, &interrupts, {stop_program, outputs_finished_within});
-  if (kept == FALSE && console_output_page != 0) restore_console_page();
-  return kept;
+  if (kept == TRUE) return TRUE;
+  // The process ends when this returns: not while a file is put in place, but not for ever.
+  for (DWORD waited = 0; held != 0 && waited < kHoldMostMs; waited += 10) Sleep(10);
+  if (console_output_page != 0) restore_console_page();
+  return FALSE;
 }
 
 }  // namespace
@@ -122,3 +127,7 @@ bool console_closed() { return closed != 0; }
 void console_outputs_finished() {
   if (finished != nullptr) SetEvent(finished);
 }
+
+void hold_interrupts() { InterlockedExchange(&held, 1); }
+
+void release_interrupts() { InterlockedExchange(&held, 0); }

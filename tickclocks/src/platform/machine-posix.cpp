@@ -2,6 +2,9 @@
 // time-stamp counter; nanosleep, with the timer slack as it is and at 1 ns.
 #include "machine.h"
 
+#include "console.h"
+#include "output_files.h"
+
 #include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
@@ -219,5 +222,12 @@ Machine real_machine() {
                  .join_thread = join_thread,
                  .wait_setting = wait_setting,
                  .read_settings = read_clock_settings_now,
-                 .should_stop = never_stop};
+                 .should_stop = never_stop,
+                 .console_closed = console_closed,
+                 .open_output = open_output_file,
+                 .identify = identify,
+                 .same_file = same_file,
+                 .open_beside = open_beside,
+                 .replace_file = replace_file,
+                 .remove_file = remove_file};
 }

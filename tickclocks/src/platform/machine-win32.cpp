@@ -3,6 +3,9 @@
 // the finest, and a high-resolution waitable timer.
 #include "machine.h"
 
+#include "console.h"
+#include "output_files.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -367,5 +370,12 @@ Machine real_machine() {
                  .join_thread = join_thread,
                  .wait_setting = wait_setting,
                  .read_settings = read_clock_settings_now,
-                 .should_stop = never_stop};
+                 .should_stop = never_stop,
+                 .console_closed = console_closed,
+                 .open_output = open_output_file,
+                 .identify = identify,
+                 .same_file = same_file,
+                 .open_beside = open_beside,
+                 .replace_file = replace_file,
+                 .remove_file = remove_file};
 }

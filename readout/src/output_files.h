@@ -1,5 +1,6 @@
-// tickstat's output files, once per platform: opened by the name the user typed, told
-// apart by what they are on disk, not by their paths, and a picture put in place whole.
+// The companions' output files, once per platform: opened by the name the user typed,
+// told apart by what they are on disk, not by their paths, and a new version put in
+// place whole.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +25,7 @@ FileIdentity identify(FILE* stream);
 bool same_file(const FileIdentity& later, const FileIdentity& earlier);
 
 // Puts the null device in the place of any standard stream that is closed, so that no
-// file tickstat opens takes its number.
+// file the program opens takes its number.
 void keep_standard_streams_open();
 
 // Opens a file for writing, creating it but keeping what it holds; *created says whether

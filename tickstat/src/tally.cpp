@@ -32,17 +32,24 @@ void hand_out(const Outputs& outputs, void (*Output::*take)(const Record&), cons
 
 bool live(const Tally& tally) { return tally.pace == Pace::live; }
 
+// Whether the clock time brought since tickstat's clock read since runs ahead of it.
+bool runs_ahead(int64_t brought, std::time_t since, std::time_t now) {
+  return brought > (now - since + kMostAhead) * kUnitsPerSecond;
+}
+
 // Decides once, where the pace tells, whether the input is live or a recording; when
 // it has ended, it must be told.
 void judge_pace(Tally* tally, std::time_t now, bool ended) {
-  if (tally->pace != Pace::undecided) return;
-  const int64_t waited = now - tally->started;
-  if (tally->elapsed > (waited + kMostAhead) * kUnitsPerSecond) {
+  if (tally->pace != Pace::undecided || (!tally->first_read_taken && !ended)) return;
+  const bool ahead = (tally->first_read_taken &&
+                      runs_ahead(tally->elapsed - tally->backlog, tally->first_read_at, now)) ||
+                     (ended && runs_ahead(tally->elapsed, tally->started, now));
+  if (ahead) {
     tally->pace = Pace::recording;
     tally->read_settings = nullptr;
     tally->settings_at_start = tally->settings_told = tally->settings = ClockSettings{};
     hand_out(*tally->outputs, &Output::take_notice, Notice{kRecordingNotice});
-  } else if (ended || waited >= kLiveAfter) {
+  } else if (ended || now - tally->first_read_at >= kLiveAfter) {
     tally->pace = Pace::live;
   }
 }
@@ -224,6 +231,12 @@ void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* setting
   if (read == nullptr) return;
   read(&tally->settings);
   tally->settings_at_start = tally->settings_told = tally->settings;
+}
+
+void take_first_read(Tally* tally) {
+  tally->first_read_taken = true;
+  tally->backlog = tally->elapsed;
+  tally->first_read_at = tally->now != nullptr ? tally->now() : 0;
 }
 
 void take_step(Tally* tally, int64_t units) {

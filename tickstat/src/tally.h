@@ -16,10 +16,13 @@
 constexpr uint32_t kMostSizes = 1 << 16;
 
 // An input from a pipe or a terminal is a live tickgauge, or a recording read through
-// one: a live tickgauge cannot deliver clock time faster than time passes. Its clock
-// time may run ahead of tickstat's own clock by what tickgauge printed before tickstat
-// began to read, and by the whole seconds that clock counts in; by more, it is a
-// recording. After kLiveAfter seconds of tickstat's clock within that, it is live.
+// one: a live tickgauge cannot deliver clock time faster than time passes. Whatever
+// its first read brings may have waited in the pipe, as long as tickgauge ran before
+// tickstat read (an unsigned program's first start can take seconds); from then on,
+// its clock time runs ahead of tickstat's own clock by at most the whole seconds that
+// clock counts in. By more, it is a recording; after kLiveAfter seconds of tickstat's
+// clock within that, it is live. An input that ends first is a recording when all of
+// it runs that far ahead of tickstat's clock since tickstat started.
 constexpr int64_t kMostAhead = 3;
 constexpr int64_t kLiveAfter = 2;
 
@@ -65,8 +68,11 @@ struct Tally {
   uint64_t periods;  // periods closed
   LongestPeriods longest;
   const Outputs* outputs;
-  std::time_t (*now)();  // tickstat's own clock; null when the input is a file
-  std::time_t started;   // that clock when the run began
+  std::time_t (*now)();   // tickstat's own clock; null when the input is a file
+  std::time_t started;    // that clock when the run began
+  bool first_read_taken;  // the first read's lines are counted
+  int64_t backlog;        // the clock time they brought
+  std::time_t first_read_at;
   Pace pace;
   void (*read_settings)(ClockSettings* settings);  // null when none are read
   ClockSettings settings_at_start;
@@ -81,6 +87,10 @@ Tally* start_tally(const Outputs* outputs, std::time_t (*now)());
 // Reads the machine's clock settings through read now, at each boundary of the seconds
 // of clock time and at the end of the input, handing each change to the outputs.
 void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* settings));
+
+// Says that the lines of the input's first read are counted: the clock time they
+// brought may have waited in the pipe, and only what comes after must keep pace.
+void take_first_read(Tally* tally);
 
 // Counts one step; closes the second it completes, and hands a step that sets the
 // clock (backwards, or forward by over a second) to the outputs at once.

@@ -76,6 +76,7 @@ long read_steps(const Streams& streams, const Machine& machine, Tally* tally, in
     char* end = buffer + kept + static_cast<size_t>(got);
     *end = '\n';
     const char* rest = take_lines(buffer, end, &skipping, tally);
+    if (!tally->first_read_taken) take_first_read(tally);
     kept = static_cast<size_t>(end - rest);
     if (kept + 1 >= kLineCapacity) {  // a UTF-16 read needs room for two bytes
       skipping = true;

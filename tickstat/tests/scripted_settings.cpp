@@ -59,6 +59,7 @@ int main(int argc, char* argv[]) {
   }
   Streams streams = standard_streams();
   streams.live_input = true;
-  const Machine machine = scripted_world({changes, change_count, false, 0}, real_machine());
+  const Machine machine =
+      scripted_world({.settings = changes, .count = change_count}, real_machine());
   return run_tickstat(argc - 1, argv + 1, streams, machine);
 }

@@ -27,6 +27,19 @@ void pass_time(const char* text, const char* end) {
   }
 }
 
+// How many of the n bytes at text hold the lines of the backlog.
+size_t backlog_bytes(const char* text, size_t n) {
+  int64_t brought = 0;
+  size_t taken = 0;
+  while (taken < n && brought < script.backlog) {
+    const void* line_end = std::memchr(text + taken, '\n', n - taken);
+    if (line_end == nullptr) break;
+    brought += std::llround(std::strtod(text + taken, nullptr) * 10000);
+    taken = static_cast<size_t>(static_cast<const char*>(line_end) - text) + 1;
+  }
+  return taken > 0 ? taken : n;
+}
+
 long read_in_pieces(FILE* in, char* buffer, size_t size) {
   if (pending_at == pending_size) {
     const long got = read_some(in, pending, sizeof pending);
@@ -36,7 +49,9 @@ long read_in_pieces(FILE* in, char* buffer, size_t size) {
   }
   const char* text = pending + pending_at;
   size_t n = std::min(pending_size - pending_at, size);
-  if (script.piece > 0) {
+  if (handed == 0 && script.backlog > 0) {
+    n = backlog_bytes(text, n);
+  } else if (script.piece > 0) {
     n = std::min(n, script.piece);
   } else if (const void* line_end = std::memchr(text, '\n', n)) {
     n = static_cast<size_t>(static_cast<const char*>(line_end) - text) + 1;
@@ -47,7 +62,10 @@ long read_in_pieces(FILE* in, char* buffer, size_t size) {
   return static_cast<long>(n);
 }
 
-std::time_t world_now() { return kStarted + (script.at_once ? 0 : handed / kUnitsPerSecond); }
+std::time_t world_now() {
+  if (script.at_once || handed <= script.backlog) return kStarted;
+  return kStarted + (handed - script.backlog) / kUnitsPerSecond;
+}
 
 void world_settings(ClockSettings* settings) {
   size_t i = 0;

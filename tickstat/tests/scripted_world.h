@@ -19,8 +19,11 @@ struct SettingsAt {
 struct WorldScript {
   const SettingsAt* settings;  // in the order of at, the first at 0; none: read none
   size_t count;
-  bool at_once;  // tickstat's clock stands still, as for a recording read through a pipe
-  size_t piece;  // hands over at most this many bytes a read, not a line; 0: a line
+  bool at_once = false;  // tickstat's clock stands still, as for a recording read through a pipe
+  size_t piece = 0;      // hands over at most this many bytes a read, not a line; 0: a line
+  // The clock time the first read hands over at once, as from a pipe that a live
+  // tickgauge filled before tickstat read; the world's clock starts after it.
+  int64_t backlog = 0;
 };
 
 // Starts the world over, and returns machine with its reads, clock and settings in place.

@@ -38,6 +38,7 @@ struct Case {
   std::vector<SettingsAt> settings = {};
   bool at_once = false;  // live, but all there at once: a recording read through a pipe
   size_t piece = 0;      // in-process, the input comes this many bytes a read
+  int64_t backlog = 0;   // live, its first read brings this much clock time at once
 };
 
 std::string read_file(const std::string& path) {
@@ -182,6 +183,7 @@ std::string one_ms_timer_steps() {
       3 * 128);
 }
 std::string two_and_a_half_seconds() { return repeated("1.0000 ms\n", 2500); }
+std::string twelve_seconds() { return repeated("15.6250 ms\n", 12 * 64); }
 // Every kind of line tickstat prints while it reads and after.
 std::string every_line() {
   return repeated("15.6250 ms\n", 2 * 64) + "-12.3456 ms\n1500.0000 ms\n" + typical_unknown();
@@ -446,6 +448,12 @@ const Case kCases[] = {
                  "\n  timer 1.0000 ms -> 15.6250 ms, ",
                  "clock settings at the end:\n  timer 15.6250 ms"},
      .settings = {{0, kOneMs}, {22 * kSecond / 10, kDefault}}},
+    // tickstat started ten seconds after tickgauge, whose lines waited in the pipe: live.
+    {.name = "late_start",
+     .input = twelve_seconds,
+     .printed = {"\n  timer 15.6250 ms, ", "clock settings at the start:"},
+     .settings = {{0, kDefault}},
+     .backlog = 10 * kSecond},
     // Six seconds of clock time all there at once, as a recording read through a pipe.
     {.name = "recording_through_pipe",
      .arguments = {"--svg", "@.svg"},
@@ -537,7 +545,12 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   machine.read_settings = nullptr;
   machine.end_of_typed_input = "KEYS";
   if (live || c.piece > 0) {
-    machine = scripted_world({c.settings.data(), c.settings.size(), c.at_once, c.piece}, machine);
+    machine = scripted_world({.settings = c.settings.data(),
+                              .count = c.settings.size(),
+                              .at_once = c.at_once,
+                              .piece = c.piece,
+                              .backlog = c.backlog},
+                             machine);
   }
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams, machine);
   std::fclose(in);

@@ -37,8 +37,7 @@ struct Bucket {
 };
 
 FILE* svg;
-double bars_top;      // the size chart's top, below one legend row or two
-char began_text[48];  // ", run began 2026-12-07 14:03", or "" when the run is not live
+double bars_top;  // the size chart's top, below one legend row or two
 Bucket buckets[kBuckets];
 int64_t used;
 int64_t width = 1;  // seconds per bucket
@@ -231,10 +230,25 @@ void draw_steps(const Scale& scale) {
   std::fputs("\"/>\n", svg);
 }
 
+// Writes text as an element's content, where a length too short to show, "<0:00:00.1",
+// must not start a tag.
+void put_text(const char* text) {
+  for (; *text != '\0'; text++) {
+    if (*text == '<') {
+      std::fputs("&lt;", svg);
+    } else if (*text == '&') {
+      std::fputs("&amp;", svg);
+    } else {
+      std::fputc(*text, svg);
+    }
+  }
+}
+
 // A period's figures as its title, which a browser shows under the pointer.
 void print_period_title(const PeriodRecord& period, uint64_t more) {
   char figures[256];
-  std::fprintf(svg, "<title>%s", format_period(period, "", figures));
+  std::fputs("<title>", svg);
+  put_text(format_period(period, "", figures));
   if (more > 0) std::fprintf(svg, "; %" PRIu64 " more period%s begin here", more, plural(more));
   std::fputs("</title>", svg);
 }
@@ -397,24 +411,26 @@ void draw_sizes(const Tally& tally) {
 // The picture's frame, as tall as its size rows need, and its title: the steps, the
 // clock time and the periods, and when a live run began.
 void draw_title(const Tally& tally, const std::tm* began) {
-  began_text[0] = '\0';
+  char began_text[48] = "", total[32], title[192];
   if (began != nullptr) {
     std::snprintf(began_text, sizeof began_text, ", run began %04d-%02d-%02d %02d:%02d",
                   began->tm_year + 1900, began->tm_mon + 1, began->tm_mday, began->tm_hour,
                   began->tm_min);
   }
+  std::snprintf(title, sizeof title,
+                "%" PRIu64 " step%s over %s of clock time, %" PRIu64 " period%s%s", tally.steps,
+                plural(tally.steps), format_length(tally.elapsed, total), tally.periods,
+                plural(tally.periods), began_text);
   const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;
-  char total[32];
   std::fprintf(svg,
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"%.0f\" "
                "viewBox=\"0 0 960 %.0f\" font-family=\"sans-serif\" font-size=\"12\">\n"
                "<rect width=\"100%%\" height=\"100%%\" fill=\"white\"/>\n"
-               "<text x=\"%.1f\" y=\"20\" font-size=\"15\">%" PRIu64
-               " step%s over %s of clock time, %" PRIu64 " period%s%s</text>\n",
-               height, height, kLeft, tally.steps, plural(tally.steps),
-               format_length(tally.elapsed, total), tally.periods, plural(tally.periods),
-               began_text);
+               "<text x=\"%.1f\" y=\"20\" font-size=\"15\">",
+               height, height, kLeft);
+  put_text(title);
+  std::fputs("</text>\n", svg);
 }
 
 }  // namespace

@@ -92,6 +92,7 @@ std::string not_numbers() {
 }
 std::string ties_and_backward() { return "2.0000 ms\n1.0000 ms\n-5.0000 ms\n"; }
 std::string exact_second() { return "1000.0000 ms\n"; }
+std::string one_step() { return "15.6250 ms\r\n"; }
 std::string event_after_last_second() { return "1000.0000 ms\n2000.0000 ms\n"; }
 std::string events_alone() { return "-5.0000 ms\n-7.0000 ms\n"; }
 std::string odd_count() { return "3.0000 ms\n1.0000 ms\n2.0000 ms\n"; }
@@ -289,6 +290,12 @@ const Case kCases[] = {
           "       1.0000 ms            1   33.3%  #############\n"
           "       2.0000 ms"},
      .csv_rows = "1,2,1.0000,50.0,1.0000,2.0000,1,0,1,,,,,,,,\r\n"},
+    // A picture of a period too short to show a length: XML takes no '<' in its text.
+    {.name = "one_step_picture",
+     .arguments = {"--svg", "@.svg"},
+     .input = one_step,
+     .printed = {"<title>period 1: 0:00:00.0 to 0:00:00.0 (&lt;0:00:00.1)",
+                 "over &lt;0:00:00.1 of clock time"}},
     {.name = "exact_second",
      .input = exact_second,
      .printed = {"period 1: 0:00:00.0 to 0:00:01.0 (0:00:01.0), 1 step,\n  typical",

@@ -35,6 +35,7 @@ void console_outputs_finished();
 
 // Holds off a second Ctrl+C or signal, which ends the process at once, while a file is
 // put in place: a new file beside it, written and renamed, which must not be cut halfway.
+// Where one is already ending the process, waits for the end instead.
 void hold_interrupts();
 
 // Lets a second Ctrl+C or signal held off end the process now.

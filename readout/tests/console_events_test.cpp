@@ -1,5 +1,6 @@
 // The console event handler's decisions, driven with fakes under Wine: Ctrl+C is kept
-// once, a closing console ends the input and waits for the files, but not for ever.
+// once, a closing console ends the input and waits for the files, but not for ever, and
+// a second Ctrl+C lets no file be begun that it would cut off.
 #include <cstdio>
 #include <initializer_list>
 
@@ -42,6 +43,9 @@ int main() {
     close_event(event, 3);
     expect(ended == 3 && waits == 3, "the wait ends once the files are written");
   }
+  volatile LONG held = kFree;
+  end_unheld(&held, 0);
+  expect(!hold_files(&held), "no file is begun once a second Ctrl+C ends the process");
   close_event(CTRL_CLOSE_EVENT, 0);
   expect(ended >= 1 && waits * kCloseSliceMs == kCloseWaitMs, "the wait is bounded");
   std::printf(failures == 0 ? "passed\n" : "%d failed\n", failures);

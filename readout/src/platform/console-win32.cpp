@@ -71,7 +71,7 @@ namespace {
 
 volatile LONG interrupts = 0;
 volatile LONG closed = 0;
-volatile LONG held = 0;  // a file is being put in place
+volatile LONG held = 0;  // kHeld while a file is put in place, kEnding once the process ends
 constexpr DWORD kHoldMostMs = 2000;
 void (*stop_action)() = nullptr;
 HANDLE finished;  // set once the outputs are finished
@@ -93,7 +93,7 @@ BOOL WINAPI on_console_event(DWORD event) {
       answer_console_event(event, &interrupts, {stop_program, outputs_finished_within});
   if (kept == TRUE) return TRUE;
   // The process ends when this returns: not while a file is put in place, but not for ever.
-  for (DWORD waited = 0; held != 0 && waited < kHoldMostMs; waited += 10) Sleep(10);
+  end_unheld(&held, kHoldMostMs);
   if (console_output_page != 0) restore_console_page();
   return FALSE;
 }
@@ -128,6 +128,23 @@ void console_outputs_finished() {
   if (finished != nullptr) SetEvent(finished);
 }
 
-void hold_interrupts() { InterlockedExchange(&held, 1); }
+bool hold_files(volatile LONG* held) {
+  return InterlockedCompareExchange(held, kHeld, kFree) != kEnding;
+}
 
-void release_interrupts() { InterlockedExchange(&held, 0); }
+void end_unheld(volatile LONG* held, DWORD most_ms) {
+  for (DWORD waited = 0;
+       InterlockedCompareExchange(held, kEnding, kFree) == kHeld && waited < most_ms;
+       waited += 10) {
+    Sleep(10);
+  }
+}
+
+// Ending the process takes Wine a while, and this thread would run on meanwhile: it waits
+// for the end rather than begin a file that the end would cut off.
+void hold_interrupts() {
+  if (hold_files(&held)) return;
+  for (;;) Sleep(INFINITE);
+}
+
+void release_interrupts() { InterlockedCompareExchange(&held, kFree, kHeld); }

@@ -22,3 +22,14 @@ struct ConsoleActions {
 // is kept (TRUE), a second is not; a close, logoff or shutdown stops the program and
 // waits, bounded, for its outputs. interrupts counts the Ctrl+C so far.
 BOOL answer_console_event(DWORD event, volatile LONG* interrupts, const ConsoleActions& actions);
+
+// What a file being put in place and a second Ctrl+C agree on through one value.
+constexpr LONG kFree = 0, kHeld = 1, kEnding = 2;
+
+// Marks a file being put in place; false where a second Ctrl+C is already ending the
+// process, which it would end halfway.
+bool hold_files(volatile LONG* held);
+
+// Waits until no file is being put in place, at most most_ms, and marks the process
+// ending, so that no file is begun after.
+void end_unheld(volatile LONG* held, DWORD most_ms);

@@ -18,6 +18,9 @@ const char* format_fixed(int64_t units, int64_t per_unit, int decimals, char (&t
   return text;
 }
 
+// A moment of clock time in tenths of a second, rounded as format_moment shows it.
+int64_t tenths_of(int64_t units) { return (units + kUnitsPerSecond / 20) / (kUnitsPerSecond / 10); }
+
 }  // namespace
 
 const char* format_ms(int64_t units, char (&text)[32]) {
@@ -43,20 +46,20 @@ const char* format_clock(int64_t units, char (&text)[32]) {
 }
 
 const char* format_moment(int64_t units, char (&text)[32]) {
-  const int64_t tenths = (units + kUnitsPerSecond / 20) / (kUnitsPerSecond / 10);
+  const int64_t tenths = tenths_of(units);
   std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d.%d", tenths / 36000,
                 static_cast<int>(tenths / 600 % 60), static_cast<int>(tenths / 10 % 60),
                 static_cast<int>(tenths % 10));
   return text;
 }
 
-const char* format_length(int64_t units, char (&text)[32]) {
-  // Rounded, not cut, so that a period of 0.95 s shows as about a second.
-  if (units > 0 && units < kUnitsPerSecond / 20) {
+const char* format_length(int64_t start, int64_t end, char (&text)[32]) {
+  const int64_t units = (tenths_of(end) - tenths_of(start)) * (kUnitsPerSecond / 10);
+  if (units == 0 && end > start) {
     std::snprintf(text, sizeof text, "<0:00:00.1");
     return text;
   }
-  if (units < 60 * kUnitsPerSecond - kUnitsPerSecond / 20) return format_moment(units, text);
+  if (units < 60 * kUnitsPerSecond) return format_moment(units, text);
   return format_clock(units + kUnitsPerSecond / 2, text);
 }
 

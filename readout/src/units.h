@@ -22,9 +22,10 @@ const char* format_clock(int64_t units, char (&text)[32]);
 // Writes a moment of clock time as h:mm:ss with tenths, rounded ("1:30:00.0"); returns text.
 const char* format_moment(int64_t units, char (&text)[32]);
 
-// Writes a length of clock time, rounded: under a minute with tenths ("0:00:02.7"), else
-// in whole seconds ("1:00:00"); one too short for a tenth as "<0:00:00.1". Returns text.
-const char* format_length(int64_t units, char (&text)[32]);
+// Writes the length of clock time from start to end as their moments show it, so that the
+// shown end less the shown start is the length: under a minute with tenths ("0:00:02.7"),
+// else in whole seconds ("1:00:00"); one that rounds to none as "<0:00:00.1". Returns text.
+const char* format_length(int64_t start, int64_t end, char (&text)[32]);
 
 // Writes parts per billion as parts per million with three decimals ("-6.400"); returns text.
 const char* format_ppm(int64_t ppb, char (&text)[32]);

@@ -17,8 +17,8 @@ FILE* out;
 FILE* err;
 FILE* status;  // where the status line goes, null for none
 const Machine* machine;
-int status_width;  // of the status line on the screen, 0 when none is
-std::time_t status_shown;
+int status_width;      // of the status line on the screen, 0 when none is
+int64_t status_shown;  // the second of tickstat's steady clock it was last shown in
 
 // What a status line may take of the window's width: all but the last column, since
 // a line that reaches it wraps on some terminals and \r then returns to the wrapped row.
@@ -41,11 +41,12 @@ void clear_status() {
 // a line of its own when its typical step is none of those timer intervals: that is the
 // finding.
 void print_period_settings(const PeriodRecord& period, int column) {
-  char settings[320], others_text[192], timers[96], note[192], typical[32];
+  char settings[320], others_text[192], note[192], typical[32], timer[32];
   ClockSettings others = period.settings;
   others.has_timer = false;
   describe_settings(others, false, others_text);
   if (period.timers.count > 0) {
+    char timers[96];
     std::snprintf(settings, sizeof settings, "timer %s%s%s", describe_timers(period.timers, timers),
                   *others_text != '\0' ? ", " : "", others_text);
   } else {
@@ -55,8 +56,8 @@ void print_period_settings(const PeriodRecord& period, int column) {
   std::fputc('\n', out);
   if (!period.has_typical || !step_misses_timer(period.timers, period.typical)) return;
   std::snprintf(note, sizeof note,
-                "  typical %s ms, timer %s: the steps are not the timer interval",
-                format_ms(period.typical, typical), list_timers(period.timers, timers));
+                "  typical %s ms, timer %s ms: the steps are not the timer interval",
+                format_ms(period.typical, typical), format_ms(period.timers.first, timer));
   print_wrapped(out, 0, note);
   std::fputc('\n', out);
 }
@@ -89,7 +90,7 @@ int status_form(int form, const SecondRecord& second, const char* setting,
                 char (&text)[kStatusCapacity]) {
   char period[96] = "", steps[64], since[32], length[32], typical[32];
   format_moment(second.period_start, since);
-  format_length(second.end - second.period_start, length);
+  format_length(second.period_start, second.end, length);
   if (form == 0) {
     std::snprintf(period, sizeof period, "period %" PRId64 " since %s (%s so far)", second.period,
                   since, length);
@@ -133,7 +134,7 @@ void print_change(const SettingsChange& change) {
 // At most once a second of tickstat's own clock: a file read at full speed closes
 // thousands of seconds of clock time in one.
 void show_status(const SecondRecord& second) {
-  const std::time_t now = machine->now();
+  const int64_t now = machine->steady() / kUnitsPerSecond;
   if (now == status_shown) return;
   status_shown = now;
   const int room = status_room();
@@ -169,7 +170,7 @@ const Output* start_live_output(const Streams& streams, const Machine& on) {
   status = streams.terminal_out ? streams.out : streams.terminal_err ? streams.err : nullptr;
   machine = &on;
   status_width = 0;
-  status_shown = 0;
+  status_shown = -1;
   return status != nullptr ? &kLinesAndStatus : &kLines;
 }
 

@@ -37,7 +37,8 @@ Machine real_machine() {
                  .files_written = console_outputs_finished,
                  .columns = console_columns,
                  .now = wall_clock_now,
+                 .steady = steady_clock_now,
                  .local_time = local_time_of,
-                 .read_settings = read_clock_settings,
+                 .read_settings = read_clock_settings_now,
                  .end_of_typed_input = kEndOfTypedInput};
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -51,12 +52,14 @@ struct Machine {
   void (*files_written)();
   // The width in columns of the terminal out is, as it is now; 0 when not known.
   int (*columns)(FILE* out);
-  // tickstat's own clock now, in whole seconds.
-  std::time_t (*now)();
-  // The local date and time of a moment of that clock; null when not known.
+  // The time of day now, in 100-ns units since 1970.
+  int64_t (*now)();
+  // tickstat's own steady clock now, which nobody sets, in 100-ns units from any start.
+  int64_t (*steady)();
+  // The local date and time of a moment of now's clock, in whole seconds; null when not known.
   void (*local_time)(std::time_t moment, std::tm* local);
-  // Reads the machine's clock settings, asked at each second of clock time while the
-  // input is live; null reads none.
+  // Reads the machine's clock settings as they are now, asked often while the input is
+  // live; null reads none.
   void (*read_settings)(ClockSettings* settings);
   // The keys that end typed input on a terminal or console ("Ctrl+D").
   const char* end_of_typed_input;

@@ -44,7 +44,7 @@ const char* format_period(const PeriodRecord& period, const char* began, char (&
                 "period %" PRId64 ": %s to %s (%s)%s%s, %" PRIu64
                 " step%s, typical %s ms (%s%%), min %s ms, max %s ms",
                 period.number, format_moment(period.start, start), format_moment(period.end, end),
-                format_length(period.end - period.start, length), *began != '\0' ? ", " : "", began,
+                format_length(period.start, period.end, length), *began != '\0' ? ", " : "", began,
                 period.steps, plural(period.steps),
                 period.has_typical ? format_ms(period.typical, typical) : "?",
                 period.has_typical ? format_share(period.typical_count, period.steps, share) : "?",

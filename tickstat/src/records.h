@@ -28,8 +28,8 @@ struct SecondRecord {
   ClockSettings settings;
 };
 
-// The timer intervals read while a period lasted: at its first second's start, at each
-// boundary of its seconds, and at its last second's end.
+// The timer intervals read while a period lasted, from its first second's start to its
+// last second's end, many times a second.
 struct TimerHistory {
   int count;        // distinct intervals in seen; 0 when none was read
   int64_t seen[4];  // in the order they first came
@@ -50,7 +50,7 @@ struct PeriodRecord {
   uint64_t typical_count;
   int64_t min;
   int64_t max;
-  std::time_t began;  // tickstat's own clock when it began, or 0 when the input is not live
+  std::time_t began;  // the time of day its start was read at, or 0 when the input is not live
   // The machine's when it began, and its timer intervals while it lasted; none are
   // known when the input is not live.
   ClockSettings settings;
@@ -73,5 +73,5 @@ struct SettingsChange {
   ClockSettings before;
   ClockSettings after;
   int64_t at;        // clock time when it was read
-  std::time_t when;  // tickstat's own clock then
+  std::time_t when;  // the time of day then
 };

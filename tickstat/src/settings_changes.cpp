@@ -32,33 +32,24 @@ bool settings_changed(const ClockSettings& before, const ClockSettings& after) {
 }
 
 bool step_misses_timer(const TimerHistory& timers, int64_t typical) {
-  if (timers.count == 0 || timers.more) return false;
-  for (int i = 0; i < timers.count; i++) {
-    if (same_timer_step(typical, timers.seen[i])) return false;
-  }
-  return true;
+  return timers.count == 1 && timers.changes == 0 && !same_timer_step(typical, timers.first);
 }
 
 const char* describe_timers(const TimerHistory& timers, char (&text)[96]) {
-  char first[32], last[32];
+  char first[32], middle[32], last[32];
   format_ms(timers.first, first);
+  format_ms(timers.last, last);
   if (timers.changes == 0) {
     std::snprintf(text, sizeof text, "%s ms", first);
   } else if (timers.changes == 1) {
-    std::snprintf(text, sizeof text, "%s ms -> %s ms", first, format_ms(timers.last, last));
+    std::snprintf(text, sizeof text, "%s ms -> %s ms", first, last);
+  } else if (timers.changes == 2 && !timers.more) {
+    // Three readings apart: the one between is the second interval seen.
+    std::snprintf(text, sizeof text, "%s ms -> %s ms -> %s ms", first,
+                  format_ms(timers.seen[1], middle), last);
   } else {
-    std::snprintf(text, sizeof text, "%s ms -> %s ms (%" PRIu64 " changes)", first,
-                  format_ms(timers.last, last), timers.changes);
-  }
-  return text;
-}
-
-const char* list_timers(const TimerHistory& timers, char (&text)[96]) {
-  int used = 0;
-  char timer[32];
-  for (int i = 0; i < timers.count; i++) {
-    used += std::snprintf(text + used, sizeof text - static_cast<size_t>(used), "%s%s ms",
-                          i == 0 ? "" : " or ", format_ms(timers.seen[i], timer));
+    std::snprintf(text, sizeof text, "%s ms -> %s ms (%" PRIu64 " changes)", first, last,
+                  timers.changes);
   }
   return text;
 }

@@ -15,17 +15,14 @@ extern const char kSettingsColumns[];
 // Whether the timer interval changed, or time synchronisation started or stopped.
 bool settings_changed(const ClockSettings& before, const ClockSettings& after);
 
-// Whether typical is another timer setting than each timer interval in force during a
-// period, by the rule that splits periods; false where they are not all known.
+// Whether typical is another timer setting than the timer interval of a period, by the
+// rule that splits periods; false unless every reading during it gave that one interval.
 bool step_misses_timer(const TimerHistory& timers, int64_t typical);
 
 // The timer intervals of a period as its line names them: "15.6250 ms", or where they
-// changed, "15.6250 ms -> 1.0000 ms" and, after more than one change, how many.
+// changed, "15.6250 ms -> 1.0000 ms", "15.6250 ms -> 1.0000 ms -> 15.6250 ms" and,
+// after more than two changes, the first, the last and how many.
 const char* describe_timers(const TimerHistory& timers, char (&text)[96]);
-
-// The intervals in force during a period, for the note that its steps are none of them:
-// "15.6250 ms" or "15.6250 ms or 1.0000 ms".
-const char* list_timers(const TimerHistory& timers, char (&text)[96]);
 
 // The one setting the status line shows: the timer interval, else whether the clock
 // is synchronised; "" when neither is known.

@@ -43,19 +43,22 @@ void print_size_rows(FILE* out, const Tally& tally) {
   const uint32_t count = most_frequent(tally.sizes, rows, kTableRows);
   std::fprintf(out, "\n%16s %12s %7s\n", "step", "count", "share");
   uint64_t shown = 0;
+  bool exact = true;
   char size[32], steps[32], percent[32];
   for (uint32_t i = 0; i < count; i++) {
     shown += rows[i].count;
+    exact = exact && rows[i].exact;
     const char* drawn = bar(rows[i].count, tally.steps);
     std::fprintf(out, "%13s ms %12s %6s%%%s%s\n", format_ms(rows[i].size, size),
                  count_text(rows[i], steps), format_share(rows[i].count, tally.steps, percent),
                  *drawn != '\0' ? "  " : "", drawn);
   }
   if (shown < tally.steps) {
+    // What a count marked >= falls short by, the rest of the steps may hold too many.
     const uint64_t others = sizes_known(tally.sizes) - count;
-    std::fprintf(out, "%16s %12" PRIu64 " %6s%%  (%" PRIu64 " other size%s%s)\n", "other",
-                 tally.steps - shown, format_share(tally.steps - shown, tally.steps, percent),
-                 others, plural(others),
+    std::snprintf(steps, sizeof steps, "%s%" PRIu64, exact ? "" : "<=", tally.steps - shown);
+    std::fprintf(out, "%16s %12s %6s%%  (%" PRIu64 " other size%s%s)\n", "other", steps,
+                 format_share(tally.steps - shown, tally.steps, percent), others, plural(others),
                  tally.sizes.untabled_sizes.shortfall > 0 ? " and more" : "");
   }
 }
@@ -72,10 +75,11 @@ int64_t size_at_rank(const SizeTable& sizes, uint64_t rank) {
 
 // Which figures leave out the steps that came after the table filled, and by how much.
 void print_approximate(FILE* out, const SizeTable& sizes) {
-  char text[320], short_by[96] = "";
+  char text[384], short_by[160] = "";
   if (sizes.untabled_sizes.shortfall > 0) {
     std::snprintf(short_by, sizeof short_by,
-                  ", counts marked >= may be short by up to %" PRIu64 " step%s",
+                  ", counts marked >= may each be short by up to %" PRIu64
+                  " step%s and one marked <= over by what they lack",
                   sizes.untabled_sizes.shortfall, plural(sizes.untabled_sizes.shortfall));
   }
   std::snprintf(text, sizeof text,
@@ -109,7 +113,7 @@ void print_periods(FILE* out, const Tally& tally) {
     const PeriodRecord& period = longest.rows[i];
     std::fprintf(
         out, "%11s %11s %11s ms %6s%%\n", format_moment(period.start, start),
-        format_length(period.end - period.start, length),
+        format_length(period.start, period.end, length),
         period.has_typical ? format_ms(period.typical, typical) : "?",
         period.has_typical ? format_share(period.typical_count, period.steps, percent) : "?");
   }

@@ -19,6 +19,14 @@ const int kBars = 10;
 // which reach 10 under it, by a 12-pixel font's height.
 const double kLabelsBelow = 26;
 
+// The clock times of the first and the last of a kind of clock event; first > last: none.
+struct EventTimes {
+  int64_t first;
+  int64_t last;
+};
+
+const EventTimes kNoEvents = {INT64_MAX, INT64_MIN};
+
 struct Bucket {
   int64_t start;  // clock time
   int64_t end;
@@ -28,6 +36,8 @@ struct Bucket {
   int64_t max;
   uint64_t backward;
   uint64_t jumps;
+  EventTimes backward_at;
+  EventTimes jumps_at;
   int64_t timer;        // the timer interval at its start, 0 where not known
   uint64_t periods;     // how many periods other than the first begin in it
   PeriodRecord period;  // the first period other than the first to begin in it; number 0: none
@@ -38,10 +48,17 @@ struct Bucket {
 
 FILE* svg;
 double bars_top;  // the size chart's top, below one legend row or two
+bool live_run;    // the input was live to its end: the machine's settings were its own
 Bucket buckets[kBuckets];
+EventTimes open_backward;  // of the clock events of the second being filled
+EventTimes open_jumps;
 int64_t used;
 int64_t width = 1;  // seconds per bucket
 int last_sync;      // whether the last second's clock was synchronised: 1, 0, or -1 unknown
+
+EventTimes spanning(const EventTimes& a, const EventTimes& b) {
+  return EventTimes{std::min(a.first, b.first), std::max(a.last, b.last)};
+}
 
 Bucket merged(const Bucket& a, const Bucket& b) {
   Bucket m = a;
@@ -55,6 +72,8 @@ Bucket merged(const Bucket& a, const Bucket& b) {
   m.max = a.max > b.max ? a.max : b.max;
   m.backward += b.backward;
   m.jumps += b.jumps;
+  m.backward_at = spanning(a.backward_at, b.backward_at);
+  m.jumps_at = spanning(a.jumps_at, b.jumps_at);
   if (m.period.number == 0) m.period = b.period;
   m.periods += b.periods;
   if (m.timer == 0) m.timer = b.timer;
@@ -93,6 +112,8 @@ void take_second(const SecondRecord& s) {
                     s.max,
                     s.backward,
                     s.jumps,
+                    open_backward,
+                    open_jumps,
                     s.settings.has_timer ? s.settings.timer : 0,
                     0,
                     {},
@@ -100,6 +121,7 @@ void take_second(const SecondRecord& s) {
                     last_sync == 0 && sync == 1,
                     last_sync == 1 && sync == 0};
   if (sync >= 0) last_sync = sync;
+  open_backward = open_jumps = kNoEvents;
   if (index < used) {
     buckets[index] = merged(buckets[index], b);
   } else {
@@ -114,7 +136,12 @@ void take_period(const PeriodRecord& period) {
   if (buckets[index].periods++ == 0) buckets[index].period = period;
 }
 
-const Output kSvg = {take_second, take_period, nullptr, nullptr, nullptr};
+void take_event(const ClockEvent& event) {
+  EventTimes* times = event.units < 0 ? &open_backward : &open_jumps;
+  *times = spanning(*times, EventTimes{event.at, event.at});
+}
+
+const Output kSvg = {take_second, take_period, take_event, nullptr, nullptr};
 
 // The picture's scales: clock time across, milliseconds upwards on a log scale.
 struct Scale {
@@ -279,19 +306,19 @@ void draw_periods(const Scale& scale, const LongestPeriods& longest) {
   }
 }
 
-// A mark under the time axis for count steps that set the clock in bucket b, titled
-// with how many and when: at the second, or between the times the bucket spans.
-void draw_event_mark(double x, const Bucket& b, uint64_t count, const char* what,
+// A mark under the time axis for count steps that set the clock, titled with how many
+// and when, in the clock time of each as its line gives it.
+void draw_event_mark(double x, uint64_t count, const EventTimes& times, const char* what,
                      const char* colour) {
-  char start[32];
+  char first[32];
   std::fprintf(svg, "<path d=\"M%.1f %.1f l-5 9 h10 Z\" fill=\"%s\"><title>%" PRIu64 " %s%s ", x,
                kBottom + 1, colour, count, what, plural(count));
-  if (b.end - b.start <= kUnitsPerSecond) {
-    std::fprintf(svg, "at %s</title></path>\n", format_clock(b.start, start));
+  if (count == 1) {
+    std::fprintf(svg, "at %s</title></path>\n", format_moment(times.first, first));
   } else {
-    char end[32];
-    std::fprintf(svg, "between %s and %s</title></path>\n", format_clock(b.start, start),
-                 format_clock(b.end, end));
+    char last[32];
+    std::fprintf(svg, "between %s and %s</title></path>\n", format_moment(times.first, first),
+                 format_moment(times.last, last));
   }
 }
 
@@ -300,10 +327,10 @@ void draw_events(const Scale& scale) {
   for (int64_t i = 0; i < used; i++) {
     const double x = x_at(scale, buckets[i].start);
     if (buckets[i].backward > 0) {
-      draw_event_mark(x, buckets[i], buckets[i].backward, "backward step", "#cb181d");
+      draw_event_mark(x, buckets[i].backward, buckets[i].backward_at, "backward step", "#cb181d");
     }
     if (buckets[i].jumps > 0) {
-      draw_event_mark(x, buckets[i], buckets[i].jumps, "forward jump", "#31a354");
+      draw_event_mark(x, buckets[i].jumps, buckets[i].jumps_at, "forward jump", "#31a354");
     }
   }
 }
@@ -363,6 +390,7 @@ bool draw_sync_changes(const Scale& scale) {
 
 // The settings drawn, and their legend on a row of its own under the other.
 void draw_settings(const Scale& scale) {
+  if (!live_run) return;
   const double y = kBottom + 74;
   if (draw_timer(scale)) {
     std::fprintf(svg,
@@ -382,6 +410,7 @@ void draw_settings(const Scale& scale) {
 
 // Whether the picture draws a clock setting, whose legend takes a row of its own.
 bool settings_shown() {
+  if (!live_run) return false;
   for (int64_t i = 0; i < used; i++) {
     if (buckets[i].timer != 0 || buckets[i].sync_started || buckets[i].sync_stopped) return true;
   }
@@ -419,7 +448,7 @@ void draw_title(const Tally& tally, const std::tm* began) {
   }
   std::snprintf(title, sizeof title,
                 "%" PRIu64 " step%s over %s of clock time, %" PRIu64 " period%s%s", tally.steps,
-                plural(tally.steps), format_length(tally.elapsed, total), tally.periods,
+                plural(tally.steps), format_length(0, tally.elapsed, total), tally.periods,
                 plural(tally.periods), began_text);
   const double height = bars_top + size_rows(tally) * (kBarHeight + 4) + 20;
   std::fprintf(svg,
@@ -438,12 +467,14 @@ void draw_title(const Tally& tally, const std::tm* began) {
 const Output* start_svg_output() {
   used = 0;
   width = 1;
+  open_backward = open_jumps = kNoEvents;
   last_sync = -1;
   return &kSvg;
 }
 
 bool draw_svg(FILE* file, const Tally& tally, const std::tm* began) {
   svg = file;
+  live_run = tally.pace == Pace::live;
   const Scale scale = scale_of_buckets();
   bars_top = kBarsTop + (settings_shown() ? kSettingsRow : 0);
   draw_title(tally, began);

@@ -32,59 +32,116 @@ void hand_out(const Outputs& outputs, void (*Output::*take)(const Record&), cons
 
 bool live(const Tally& tally) { return tally.pace == Pace::live; }
 
-// Whether the clock time brought since tickstat's clock read since runs ahead of it.
-bool runs_ahead(int64_t brought, std::time_t since, std::time_t now) {
-  return brought > (now - since + kMostAhead) * kUnitsPerSecond;
-}
-
-// Decides once, where the pace tells, whether the input is live or a recording; when
-// it has ended, it must be told.
-void judge_pace(Tally* tally, std::time_t now, bool ended) {
-  if (tally->pace != Pace::undecided || (!tally->first_read_taken && !ended)) return;
-  const bool ahead = (tally->first_read_taken &&
-                      runs_ahead(tally->elapsed - tally->backlog, tally->first_read_at, now)) ||
-                     (ended && runs_ahead(tally->elapsed, tally->started, now));
-  if (ahead) {
-    tally->pace = Pace::recording;
-    tally->read_settings = nullptr;
-    tally->settings_at_start = tally->settings_told = tally->settings = ClockSettings{};
-    hand_out(*tally->outputs, &Output::take_notice, Notice{kRecordingNotice});
-  } else if (ended || now - tally->first_read_at >= kLiveAfter) {
-    tally->pace = Pace::live;
-  }
-}
-
-void fold_timer(TimerHistory* timers, const ClockSettings& settings) {
-  if (!settings.has_timer) return;
-  if (timers->count == 0) timers->first = settings.timer;
-  if (timers->count > 0 && settings.timer != timers->last) timers->changes++;
-  timers->last = settings.timer;
+void add_seen(TimerHistory* timers, int64_t timer) {
   for (int i = 0; i < timers->count; i++) {
-    if (timers->seen[i] == settings.timer) return;
+    if (timers->seen[i] == timer) return;
   }
   if (timers->count < static_cast<int>(sizeof timers->seen / sizeof timers->seen[0])) {
-    timers->seen[timers->count++] = settings.timer;
+    timers->seen[timers->count++] = timer;
   } else {
     timers->more = true;
   }
 }
 
-// Reads the settings at a boundary of seconds, at moment when of tickstat's clock, and
-// hands a change since the settings last told to the outputs; in_period: the second it
-// closes belongs to the open period, so the reading tells what was in force during it.
-void take_settings(Tally* tally, std::time_t when, bool in_period) {
-  ClockSettings now = {};
-  tally->read_settings(&now);
-  if (live(*tally) && settings_changed(tally->settings_told, now)) {
-    const SettingsChange change = {tally->settings_told, now, tally->elapsed, when};
-    hand_out(*tally->outputs, &Output::take_change, change);
+// Adds the readings of a later stretch of time to those of timers.
+void fold_history(TimerHistory* timers, const TimerHistory& later) {
+  if (later.count == 0) return;
+  if (timers->count == 0) {
+    *timers = later;
+    return;
   }
-  if (live(*tally)) tally->settings_told = now;
-  tally->settings = now;
-  if (in_period) fold_timer(&tally->period.timers, now);
+  timers->changes += later.changes + (later.first != timers->last ? 1 : 0);
+  for (int i = 0; i < later.count; i++) add_seen(timers, later.seen[i]);
+  timers->more = timers->more || later.more;
+  timers->last = later.last;
 }
 
-void start_second(Tally* tally, int64_t number, std::time_t now) {
+void fold_timer(TimerHistory* timers, const ClockSettings& settings) {
+  if (!settings.has_timer) return;
+  fold_history(timers, TimerHistory{1, {settings.timer}, false, settings.timer, settings.timer, 0});
+}
+
+// Keeps a change read before the input is known to be live; a fifth and later are
+// folded into the fourth.
+void keep_pending(PendingChanges* pending, const SettingsChange& change) {
+  const int capacity = static_cast<int>(sizeof pending->list / sizeof pending->list[0]);
+  if (pending->count < capacity) {
+    pending->list[pending->count++] = change;
+  } else {
+    pending->list[capacity - 1].after = change.after;
+  }
+}
+
+void become_live(Tally* tally) {
+  tally->pace = Pace::live;
+  for (int i = 0; i < tally->pending.count; i++) {
+    hand_out(*tally->outputs, &Output::take_change, tally->pending.list[i]);
+  }
+  tally->pending.count = 0;
+}
+
+// What the machine's settings said about the input is dropped: they were not in force
+// when it was made.
+void become_recording(Tally* tally) {
+  tally->pace = Pace::recording;
+  tally->live.read_settings = nullptr;
+  tally->settings_at_start = tally->settings_told = tally->settings = ClockSettings{};
+  tally->second_settings = ClockSettings{};
+  tally->pending.count = 0;
+  hand_out(*tally->outputs, &Output::take_notice, Notice{kRecordingNotice});
+}
+
+// Whether what comes at moment now of tickstat's clock may have waited in the pipes.
+bool in_backlog(const Tally& tally, int64_t now) {
+  return !tally.first_read_taken || now - tally.first_read_at <= kBacklogFor;
+}
+
+// Whether clock time brought runs ahead of the time passed on tickstat's clock by more
+// than a live tickgauge can: its clock and tickstat's may drift apart by some hundred ppm
+// over a long run, a recording read through a pipe runs ahead thousands of times over.
+bool runs_ahead(int64_t brought, int64_t passed) {
+  return brought > passed + passed / 100 + kMostAhead;
+}
+
+// Judges, at moment now of tickstat's clock, whether the input is live or a recording,
+// once its backlog has come or it has ended; a recording stays one.
+void judge_pace(Tally* tally, int64_t now, bool ended) {
+  if (tally->pace == Pace::recording) return;
+  const bool backlog = in_backlog(*tally, now);
+  if (backlog && !ended) return;
+  const bool ahead = backlog ? runs_ahead(tally->elapsed, now - tally->started)
+                             : runs_ahead(tally->elapsed - tally->backlog, now - tally->backlog_at);
+  if (ahead) {
+    become_recording(tally);
+  } else if (tally->pace == Pace::undecided &&
+             (ended || now - tally->first_read_at >= kLiveAfter)) {
+    become_live(tally);
+  }
+}
+
+// Reads the settings, at moment now of tickstat's clock, unless the last reading is less
+// than gap before; a change since the settings last told goes to the outputs, or waits
+// until the input is known to be live. The reading counts into the second being filled.
+void take_settings(Tally* tally, int64_t now, int64_t gap) {
+  if (tally->live.read_settings == nullptr || now - tally->settings_read_at < gap) return;
+  tally->settings_read_at = now;
+  ClockSettings reading = {};
+  tally->live.read_settings(&reading);
+  if (settings_changed(tally->settings_told, reading)) {
+    const SettingsChange change = {tally->settings_told, reading, tally->elapsed,
+                                   static_cast<std::time_t>(tally->live.now() / kUnitsPerSecond)};
+    if (live(*tally)) {
+      hand_out(*tally->outputs, &Output::take_change, change);
+    } else {
+      keep_pending(&tally->pending, change);
+    }
+    tally->settings_told = reading;
+  }
+  tally->settings = reading;
+  fold_timer(&tally->second_timers, reading);
+}
+
+void start_second(Tally* tally, int64_t number) {
   tally->second = number;
   tally->second_start = tally->elapsed;
   tally->second_end = number * kUnitsPerSecond;
@@ -93,11 +150,11 @@ void start_second(Tally* tally, int64_t number, std::time_t now) {
   tally->second_max = INT64_MIN;
   tally->second_backward = 0;
   tally->second_jumps = 0;
-  tally->second_began = now;
   tally->second_untabled_before = tally->sizes.untabled;
-  if (tally->read_settings != nullptr) {
-    take_settings(tally, tally->second_began, tally->period.steps > 0);
-  }
+  tally->second_set_before = tally->set_by;
+  tally->second_settings = tally->settings;
+  tally->second_timers = TimerHistory{};
+  fold_timer(&tally->second_timers, tally->settings);
 }
 
 // The entry counted most often, or null when steps that found no room in the size
@@ -120,7 +177,7 @@ void end_period(Tally* tally) {
                                typical != nullptr ? typical->period : 0,
                                open.min,
                                open.max,
-                               shown ? open.began : 0,
+                               shown ? time_of_day_at(*tally, open.start, open.set_before) : 0,
                                shown ? open.settings : ClockSettings{},
                                shown ? open.timers : TimerHistory{}};
   hand_out(*tally->outputs, &Output::take_period, period);
@@ -146,11 +203,10 @@ void place_second(Tally* tally, const SizeCount* typical) {
                     INT64_MAX,
                     INT64_MIN,
                     nullptr,
-                    tally->second_began,
                     tally->second_untabled_before,
-                    tally->settings,
-                    {}};
-  fold_timer(&open.timers, tally->settings);
+                    tally->second_settings,
+                    {},
+                    tally->second_set_before};
 }
 
 SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool partial) {
@@ -168,7 +224,7 @@ SecondRecord record_second(const Tally& tally, const SizeCount* typical, bool pa
                       partial,
                       tally.period.number,
                       tally.period.start,
-                      live(tally) ? tally.settings : ClockSettings{}};
+                      live(tally) ? tally.second_settings : ClockSettings{}};
 }
 
 void close_second(Tally* tally, bool partial) {
@@ -176,6 +232,7 @@ void close_second(Tally* tally, bool partial) {
   const SizeCount* typical = known(most, most != nullptr ? most->recent : 0,
                                    tally->sizes.untabled - tally->second_untabled_before);
   place_second(tally, typical);
+  fold_history(&tally->period.timers, tally->second_timers);
   const SecondRecord second = record_second(*tally, typical, partial);
   hand_out(*tally->outputs, &Output::take_second, second);
   OpenPeriod& open = tally->period;
@@ -205,38 +262,51 @@ void take_clock_event(Tally* tally, int64_t units) {
     tally->second_jumps++;
   }
   fold_extremes(&tally->min, &tally->max, units, units);
+  tally->set_by += units;
   const ClockEvent event = {units, tally->elapsed};
   hand_out(*tally->outputs, &Output::take_event, event);
 }
 
 }  // namespace
 
-Tally* start_tally(const Outputs* outputs, std::time_t (*now)()) {
+Tally* start_tally(const Outputs* outputs, const LiveSources& live) {
   const uint32_t used_before = the_tally.sizes.used_count;
   the_tally = Tally{};
   the_tally.min = INT64_MAX;
   the_tally.max = INT64_MIN;
   the_tally.outputs = outputs;
-  the_tally.now = now;
-  the_tally.started = now != nullptr ? now() : 0;
-  the_tally.pace = now != nullptr ? Pace::undecided : Pace::recording;
+  the_tally.live = live;
+  the_tally.pace = live.steady != nullptr ? Pace::undecided : Pace::recording;
+  if (live.steady != nullptr) {
+    the_tally.started = live.steady();
+    the_tally.anchor_now = live.now();
+  }
+  if (live.read_settings != nullptr) {
+    live.read_settings(&the_tally.settings);
+    the_tally.settings_at_start = the_tally.settings_told = the_tally.settings;
+    the_tally.settings_read_at = the_tally.started;
+  }
   init_size_table(&the_tally.sizes, SizeStorage{size_slots, size_direct, size_used, size_touched,
                                                 size_in_period, kSizeSlots, used_before});
-  start_second(&the_tally, 1, the_tally.started);
+  start_second(&the_tally, 1);
   return &the_tally;
 }
 
-void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* settings)) {
-  tally->read_settings = read;
-  if (read == nullptr) return;
-  read(&tally->settings);
-  tally->settings_at_start = tally->settings_told = tally->settings;
-}
-
-void take_first_read(Tally* tally) {
-  tally->first_read_taken = true;
-  tally->backlog = tally->elapsed;
-  tally->first_read_at = tally->now != nullptr ? tally->now() : 0;
+void take_read(Tally* tally) {
+  if (tally->live.steady == nullptr) return;
+  const int64_t now = tally->live.steady();
+  if (!tally->first_read_taken) {
+    tally->first_read_taken = true;
+    tally->first_read_at = now;
+  }
+  if (now - tally->first_read_at <= kBacklogFor) {
+    tally->backlog = tally->elapsed;
+    tally->backlog_at = now;
+  }
+  judge_pace(tally, now, false);
+  tally->anchor_now = tally->live.now();
+  tally->anchor_clock = tally->elapsed + tally->set_by;
+  take_settings(tally, now, kSettingsEvery);
 }
 
 void take_step(Tally* tally, int64_t units) {
@@ -251,19 +321,32 @@ void take_step(Tally* tally, int64_t units) {
   if (units > tally->second_max) tally->second_max = units;
   tally->elapsed += units;
   if (tally->elapsed < tally->second_end) return;
-  const std::time_t now = tally->now != nullptr ? tally->now() : 0;
-  judge_pace(tally, now, false);
+  if (tally->live.steady != nullptr) {
+    const int64_t now = tally->live.steady();
+    judge_pace(tally, now, false);
+    // A backlog's lines are older than any reading: only the reading after their read
+    // tells what was in force, at the last of them.
+    if (!in_backlog(*tally, now)) take_settings(tally, now, kSettingsAtBoundary);
+  }
   close_second(tally, false);
-  start_second(tally, tally->elapsed / kUnitsPerSecond + 1, now);
+  start_second(tally, tally->elapsed / kUnitsPerSecond + 1);
 }
 
 void close_tally(Tally* tally) {
-  const std::time_t now = tally->now != nullptr ? tally->now() : 0;
-  judge_pace(tally, now, true);
+  if (tally->live.steady != nullptr) {
+    const int64_t now = tally->live.steady();
+    judge_pace(tally, now, true);
+    // The end of the last second, when the input ended inside it: a change in it counts.
+    take_settings(tally, now, 0);
+  }
   if (tally->second_steps > 0 || tally->second_backward > 0 || tally->second_jumps > 0) {
     close_second(tally, true);
   }
-  // The end of the last second, when the input ended inside it: a change in it counts.
-  if (tally->read_settings != nullptr) take_settings(tally, now, tally->second_steps > 0);
   if (tally->period.steps > 0) end_period(tally);
+}
+
+std::time_t time_of_day_at(const Tally& tally, int64_t clock, int64_t set_before) {
+  // The clock read anchor_now at anchor_clock: as it stood then, less what passed since.
+  return static_cast<std::time_t>((tally.anchor_now - (tally.anchor_clock - clock - set_before)) /
+                                  kUnitsPerSecond);
 }

@@ -11,24 +11,46 @@
 #include "periods.h"
 #include "records.h"
 #include "size_table.h"
+#include "units.h"
 
 // At most this many different step sizes are counted one by one.
 constexpr uint32_t kMostSizes = 1 << 16;
 
 // An input from a pipe or a terminal is a live tickgauge, or a recording read through
 // one: a live tickgauge cannot deliver clock time faster than time passes. Whatever
-// its first read brings may have waited in the pipe, as long as tickgauge ran before
-// tickstat read (an unsigned program's first start can take seconds); from then on,
-// its clock time runs ahead of tickstat's own clock by at most the whole seconds that
-// clock counts in. By more, it is a recording; after kLiveAfter seconds of tickstat's
-// clock within that, it is live. An input that ends first is a recording when all of
-// it runs that far ahead of tickstat's clock since tickstat started.
-constexpr int64_t kMostAhead = 3;
-constexpr int64_t kLiveAfter = 2;
+// comes within kBacklogFor of tickstat's first read may have waited in the pipes, as
+// long as tickgauge ran before tickstat read (an unsigned program's first start can take
+// seconds); pipes empty in milliseconds. From then on, its clock time may run ahead of
+// tickstat's own steady clock by kMostAhead at most, and 1% of the time passed for the
+// clocks' drift; by more, at any time, it is a recording from then on. Within that, it
+// is live after kLiveAfter. An input that ends within the backlog is a recording when
+// all of it runs that far ahead of tickstat's clock since tickstat started.
+constexpr int64_t kBacklogFor = kUnitsPerSecond / 2;
+constexpr int64_t kMostAhead = 3 * kUnitsPerSecond;
+constexpr int64_t kLiveAfter = kUnitsPerSecond;
+
+// The machine's clock settings are read after a read of the input at most this often, so
+// that a timer held for long enough to change a second's typical step is always seen;
+// at a boundary of seconds at most every kSettingsAtBoundary.
+constexpr int64_t kSettingsEvery = kUnitsPerSecond / 50;
+constexpr int64_t kSettingsAtBoundary = kUnitsPerSecond / 1000;
 
 // What the input is known to be: until it is known to be live, no record shows a
-// clock setting or a time of day.
+// clock setting or a time of day; once it is known to be a recording, none does again.
 enum class Pace { undecided, live, recording };
+
+// What a tally reads of the machine while its input is live; all null for a file.
+struct LiveSources {
+  int64_t (*steady)();                             // tickstat's own steady clock, in 100-ns units
+  int64_t (*now)();                                // the time of day, in 100-ns units since 1970
+  void (*read_settings)(ClockSettings* settings);  // null: none are read
+};
+
+// Changes of the settings read before the input was known to be live, told once it is.
+struct PendingChanges {
+  SettingsChange list[4];  // a fifth and later are folded into the fourth
+  int count;
+};
 
 // The period being filled.
 struct OpenPeriod {
@@ -39,10 +61,10 @@ struct OpenPeriod {
   int64_t min;
   int64_t max;
   const SizeCount* typical;  // its most frequent size so far, or null
-  std::time_t began;
   uint64_t untabled_before;  // the size table's untabled count when it opened
   ClockSettings settings;    // the machine's when it began
   TimerHistory timers;
+  int64_t set_before;  // how far the clock was set before it began
 };
 
 struct Tally {
@@ -62,35 +84,39 @@ struct Tally {
   int64_t second_max;
   uint64_t second_backward;
   uint64_t second_jumps;
-  std::time_t second_began;         // tickstat's own clock at its start, when the input is live
   uint64_t second_untabled_before;  // the size table's untabled count at its start
+  int64_t second_set_before;        // set_by at its start
+  ClockSettings second_settings;    // the machine's at its start
+  TimerHistory second_timers;       // the timer intervals read while it was filled
   OpenPeriod period;
   uint64_t periods;  // periods closed
   LongestPeriods longest;
   const Outputs* outputs;
-  std::time_t (*now)();   // tickstat's own clock; null when the input is a file
-  std::time_t started;    // that clock when the run began
-  bool first_read_taken;  // the first read's lines are counted
-  int64_t backlog;        // the clock time they brought
-  std::time_t first_read_at;
+  LiveSources live;
+  int64_t started;        // tickstat's steady clock when the run began
+  bool first_read_taken;  // the input's first read is counted
+  int64_t first_read_at;
+  int64_t backlog;       // the clock time that came within kBacklogFor of the first read
+  int64_t backlog_at;    // tickstat's clock at the last read that brought some of it
+  int64_t anchor_now;    // the time of day of the last read, whose last line was "now"
+  int64_t anchor_clock;  // the clock time it ended at, with set_by then
+  int64_t set_by;        // how far the steps that set the clock moved it, forward less back
   Pace pace;
-  void (*read_settings)(ClockSettings* settings);  // null when none are read
+  int64_t settings_read_at;  // tickstat's clock at the last reading
   ClockSettings settings_at_start;
   ClockSettings settings;       // the last reading
   ClockSettings settings_told;  // the last the outputs were told of, whose changes they get
+  PendingChanges pending;
 };
 
-// The one tally of this run, emptied; now is tickstat's own clock, read while the input
-// comes from a pipe or a terminal, else null: a file is a recording.
-Tally* start_tally(const Outputs* outputs, std::time_t (*now)());
+// The one tally of this run, emptied; live is what it reads of the machine while the
+// input comes from a pipe or a terminal: a file is a recording.
+Tally* start_tally(const Outputs* outputs, const LiveSources& live);
 
-// Reads the machine's clock settings through read now, at each boundary of the seconds
-// of clock time and at the end of the input, handing each change to the outputs.
-void read_settings_each_second(Tally* tally, void (*read)(ClockSettings* settings));
-
-// Says that the lines of the input's first read are counted: the clock time they
-// brought may have waited in the pipe, and only what comes after must keep pace.
-void take_first_read(Tally* tally);
+// Takes the lines of one read of the input as counted: judges the pace, keeps where the
+// input stands in time, and reads the settings if they are due, handing a change to the
+// outputs.
+void take_read(Tally* tally);
 
 // Counts one step; closes the second it completes, and hands a step that sets the
 // clock (backwards, or forward by over a second) to the outputs at once.
@@ -99,3 +125,7 @@ void take_step(Tally* tally, int64_t units);
 // Closes the second being filled, if it holds a step or a clock event, as partial, reads
 // the settings a last time, and closes the last period.
 void close_tally(Tally* tally);
+
+// The time of day, in whole seconds, that a live input's clock showed at clock time clock,
+// which it had been set by set_before.
+std::time_t time_of_day_at(const Tally& tally, int64_t clock, int64_t set_before);

@@ -76,7 +76,7 @@ long read_steps(const Streams& streams, const Machine& machine, Tally* tally, in
     char* end = buffer + kept + static_cast<size_t>(got);
     *end = '\n';
     const char* rest = take_lines(buffer, end, &skipping, tally);
-    if (!tally->first_read_taken) take_first_read(tally);
+    take_read(tally);
     kept = static_cast<size_t>(end - rest);
     if (kept + 1 >= kLineCapacity) {  // a UTF-16 read needs room for two bytes
       skipping = true;
@@ -156,7 +156,6 @@ struct Run {
   const Streams& streams;
   const Machine& machine;
   Files files;
-  const std::tm* began;  // the local time a run from a pipe or a terminal began, else null
 };
 
 // Opens an output file before any input is read, so that a wrong path costs nothing;
@@ -280,6 +279,15 @@ bool write_picture(const Run& run, const Tally& tally, const std::tm* began) {
   return false;
 }
 
+// When a live run began, the local time of its first step's clock time; null when the input
+// is not live.
+const std::tm* run_began(const Machine& machine, const Tally& tally) {
+  static std::tm began;
+  if (tally.pace != Pace::live || machine.local_time == nullptr) return nullptr;
+  machine.local_time(time_of_day_at(tally, 0, 0), &began);
+  return &began;
+}
+
 // Ends the outputs after the last period; false when a file could not be written.
 bool finish_outputs(const Run& run, const Tally& tally) {
   finish_live_output();
@@ -288,19 +296,10 @@ bool finish_outputs(const Run& run, const Tally& tally) {
     std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", run.options.csv);
     written = false;
   }
-  if (run.options.svg != nullptr &&
-      !write_picture(run, tally, tally.pace == Pace::live ? run.began : nullptr)) {
+  if (run.options.svg != nullptr && !write_picture(run, tally, run_began(run.machine, tally))) {
     written = false;
   }
   return written;
-}
-
-// When a run from a pipe or a terminal began, for its picture if it is live; null for a file.
-const std::tm* run_began(const Streams& streams, const Machine& machine) {
-  static std::tm began;
-  if (!streams.live_input || machine.local_time == nullptr) return nullptr;
-  machine.local_time(machine.now(), &began);
-  return &began;
 }
 
 // Whether standard output took all it was given, saying so when it did not.
@@ -320,8 +319,10 @@ int end_run(const Run& run, const Tally* tally, long end, int read_errno) {
                  std::strerror(read_errno));
   }
   if (tally->steps > 0) print_summary(*tally, streams.out);
-  // A closed terminal or console excuses a summary lost with it, and nothing else does.
-  const bool closed = run.machine.console_closed != nullptr && run.machine.console_closed();
+  // A closed terminal or console excuses a summary lost with it, and nothing else does: a
+  // file or a pipe that took standard output may still be read.
+  const bool closed =
+      streams.terminal_out && run.machine.console_closed != nullptr && run.machine.console_closed();
   if (closed) std::fflush(streams.out);
   const bool printed = closed || output_written(streams);
   const bool failed = !written || !printed || end == kReadFailed;
@@ -374,13 +375,14 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
     std::fputs(options.help ? kUsage : "tickstat " TICKSTAT_VERSION "\n", streams.out);
     return output_written(streams) ? 0 : 1;
   }
-  Run run = {options, streams, machine, {}, run_began(streams, machine)};
+  Run run = {options, streams, machine, {}};
   if (!open_outputs(options, streams, machine, &run.files)) return 1;
   const Outputs outputs = start_outputs(streams, machine, run.files.csv, options.svg != nullptr);
-  Tally* tally = start_tally(&outputs, streams.live_input ? machine.now : nullptr);
+  // The settings of the machine reading a file say nothing about the recording.
+  Tally* tally = start_tally(
+      &outputs, streams.live_input ? LiveSources{machine.steady, machine.now, machine.read_settings}
+                                   : LiveSources{});
   if (streams.terminal_in) hint_typed_input(streams, machine);
-  // The settings of the machine reading a recording say nothing about the recording.
-  if (streams.live_input) read_settings_each_second(tally, machine.read_settings);
   int read_errno = 0;
   const long end = read_steps(streams, machine, tally, &read_errno);
   close_tally(tally);

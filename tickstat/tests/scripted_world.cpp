@@ -10,28 +10,35 @@
 
 namespace {
 
-const std::time_t kStarted = 1800000000;  // 2027-01-15, any moment will do
+const int64_t kStarted = 18000000000000000;  // 2027-01-15 08:00 UTC, any moment will do
 
 WorldScript script;
-int64_t handed;  // clock time of the lines handed over so far
+int64_t handed;  // clock time of the whole lines handed over so far
 char pending[1 << 16];
 size_t pending_at, pending_size;
+char line[64];  // the start of the line being handed over
+size_t line_length;
 
-// Moves the world's clock on by the forward steps among the lines in [text, end).
+// Moves the world's clock on by the forward steps of the lines that [text, end) completes.
 void pass_time(const char* text, const char* end) {
-  for (const char* line = text; line < end;) {
+  for (const char* c = text; c < end; c++) {
+    if (*c != '\n') {
+      if (line_length + 1 < sizeof line) line[line_length++] = *c;
+      continue;
+    }
+    line[line_length] = '\0';
+    line_length = 0;
     const double ms = std::strtod(line, nullptr);
     if (ms > 0 && ms < 1e12) handed += std::llround(ms * 10000);
-    const void* line_end = std::memchr(line, '\n', static_cast<size_t>(end - line));
-    line = line_end != nullptr ? static_cast<const char*>(line_end) + 1 : end;
   }
 }
 
-// How many of the n bytes at text hold the lines of the backlog.
+// How many of the n bytes at text hold the lines of the backlog's half being handed over.
 size_t backlog_bytes(const char* text, size_t n) {
   int64_t brought = 0;
   size_t taken = 0;
-  while (taken < n && brought < script.backlog) {
+  const int64_t due = (handed < script.backlog / 2 ? script.backlog / 2 : script.backlog) - handed;
+  while (taken < n && brought < due) {
     const void* line_end = std::memchr(text + taken, '\n', n - taken);
     if (line_end == nullptr) break;
     brought += std::llround(std::strtod(text + taken, nullptr) * 10000);
@@ -49,7 +56,7 @@ long read_in_pieces(FILE* in, char* buffer, size_t size) {
   }
   const char* text = pending + pending_at;
   size_t n = std::min(pending_size - pending_at, size);
-  if (handed == 0 && script.backlog > 0) {
+  if (handed < script.backlog) {
     n = backlog_bytes(text, n);
   } else if (script.piece > 0) {
     n = std::min(n, script.piece);
@@ -62,10 +69,12 @@ long read_in_pieces(FILE* in, char* buffer, size_t size) {
   return static_cast<long>(n);
 }
 
-std::time_t world_now() {
-  if (script.at_once || handed <= script.backlog) return kStarted;
-  return kStarted + (handed - script.backlog) / kUnitsPerSecond;
+int64_t world_steady() {
+  if (script.at_once) return handed > script.backlog ? script.pause : 0;
+  return handed > script.backlog ? handed - script.backlog : 0;
 }
+
+int64_t world_now() { return kStarted + world_steady(); }
 
 void world_settings(ClockSettings* settings) {
   size_t i = 0;
@@ -78,9 +87,10 @@ void world_settings(ClockSettings* settings) {
 Machine scripted_world(const WorldScript& given, Machine machine) {
   script = given;
   handed = 0;
-  pending_at = pending_size = 0;
+  pending_at = pending_size = line_length = 0;
   machine.read_some = read_in_pieces;
   machine.now = world_now;
+  machine.steady = world_steady;
   machine.read_settings = script.count > 0 ? world_settings : nullptr;
   return machine;
 }

@@ -21,9 +21,13 @@ struct WorldScript {
   size_t count;
   bool at_once = false;  // tickstat's clock stands still, as for a recording read through a pipe
   size_t piece = 0;      // hands over at most this many bytes a read, not a line; 0: a line
-  // The clock time the first read hands over at once, as from a pipe that a live
-  // tickgauge filled before tickstat read; the world's clock starts after it.
+  // The clock time the first two reads hand over at once, half each, as from pipes behind
+  // a filter that a live tickgauge filled before tickstat read; the world's clock starts
+  // after it.
   int64_t backlog = 0;
+  // With at_once, the world's clock moves on by this much once the backlog is handed over,
+  // as when what feeds a recording into the pipe stops for a while.
+  int64_t pause = 0;
 };
 
 // Starts the world over, and returns machine with its reads, clock and settings in place.

@@ -38,7 +38,8 @@ struct Case {
   std::vector<SettingsAt> settings = {};
   bool at_once = false;  // live, but all there at once: a recording read through a pipe
   size_t piece = 0;      // in-process, the input comes this many bytes a read
-  int64_t backlog = 0;   // live, its first read brings this much clock time at once
+  int64_t backlog = 0;   // live, its first two reads bring this much clock time at once
+  int64_t pause = 0;     // with at_once: the clock moves on by this much after the backlog
 };
 
 std::string read_file(const std::string& path) {
@@ -185,6 +186,21 @@ std::string one_ms_timer_steps() {
 }
 std::string two_and_a_half_seconds() { return repeated("1.0000 ms\n", 2500); }
 std::string twelve_seconds() { return repeated("15.6250 ms\n", 12 * 64); }
+// Windows' line ends, past the 64 KiB that the scripted world reads at a time, and the
+// clock set forward five minutes at 0:01:00.
+std::string ninety_seconds() {
+  return repeated("15.6250 ms\r\n", 60 * 64) + "300000.0000 ms\r\n" +
+         repeated("15.6250 ms\r\n", 30 * 64);
+}
+// The default timer's steps, but for a 1 ms timer held from 5.3 to 5.5 s.
+std::string timer_held_briefly() {
+  return repeated("15.6250 ms\n", 340) + repeated("0.9766 ms\n", 205) +
+         repeated("15.6250 ms\n", 300);
+}
+// A period from 4.012 to 6.950 s: its start, end and length each round another way.
+std::string rounded_period() {
+  return repeated("17.0000 ms\n", 236) + repeated("1.0000 ms\n", 2938);
+}
 // Every kind of line tickstat prints while it reads and after.
 std::string every_line() {
   return repeated("15.6250 ms\n", 2 * 64) + "-12.3456 ms\n1500.0000 ms\n" + typical_unknown();
@@ -193,6 +209,7 @@ std::string every_line() {
 const int64_t kSecond = 10000000;  // of clock time, in 100-ns units
 const ClockSettings kOneMs = {true, 10000, 5000, 156250, true, false, 0, false, false, 0, 0};
 const ClockSettings kDefault = {true, 156250, 5000, 156250, true, true, 6400, false, false, 0, 0};
+const ClockSettings kHalfMs = {true, 5000, 5000, 156250, true, true, 6400, false, false, 0, 0};
 const ClockSettings kOneMsAdjusted = {true, 10000, 5000,  156250, true, true,
                                       6400, false, false, 0,      0};
 // Linux's time state: TIME_ERROR with the unsynchronised bit clear is not synchronised
@@ -296,6 +313,9 @@ const Case kCases[] = {
      .input = one_step,
      .printed = {"<title>period 1: 0:00:00.0 to 0:00:00.0 (&lt;0:00:00.1)",
                  "over &lt;0:00:00.1 of clock time"}},
+    {.name = "rounded_period",
+     .input = rounded_period,
+     .printed = {"period 2: 0:00:04.0 to 0:00:07.0 (0:00:03.0)", "\n  0:00:04.0   0:00:03.0 "}},
     {.name = "exact_second",
      .input = exact_second,
      .printed = {"period 1: 0:00:00.0 to 0:00:01.0 (0:00:01.0), 1 step,\n  typical",
@@ -306,7 +326,8 @@ const Case kCases[] = {
     {.name = "event_after_last_second",
      .arguments = {"--svg", "@.svg"},
      .input = event_after_last_second,
-     .printed = {"<path d=\"M930.0 331.0 l-5 9 h10 Z\" fill=\"#31a354\"><title>"},
+     .printed = {"<path d=\"M930.0 331.0 l-5 9 h10 Z\" fill=\"#31a354\"><title>1 forward jump at "
+                 "0:00:01.0</title>"},
      .csv_rows =
          "1,1,1000.0000,100.0,1000.0000,1000.0000,0,0,0,,,,,,,,\r\n2,0,,,,,0,1,1,,,,,,,,\r\n"},
     {.name = "events_alone",
@@ -324,7 +345,8 @@ const Case kCases[] = {
      .arguments = {"--svg", "@.svg"},
      .input = frequent_after_table_filled,
      .printed = {"\n       0.5000 ms       >=5000    7.1%", ">0.5000 ms</text>",
-                 ">at least 5000 (7.1%)</text>", "counts marked >= may be short"}},
+                 ">at least 5000 (7.1%)</text>", "counts marked >= may each be",
+                 "\n           other      <=65827   92.9%"}},
     {.name = "events_after_table_filled",
      .input = events_after_table_filled,
      .printed = {"2 steps,\n  typical 500.0000 ms (100.0%)"},
@@ -394,7 +416,7 @@ const Case kCases[] = {
     {.name = "status_on_err",
      .input = windows_timer,
      // Taken off the console before each line: a program reading out may show it there.
-     .complaint = "\rperiod 1 since 0:00:00.0; last second: 64 steps, typical 15.6250 ms\r ",
+     .complaint = "\rperiod 1; last second: 64 steps, typical 15.6250 ms; timer 1.0000 ms\r ",
      .terminal = 80,
      .piped_out = true,
      .settings = {{0, kOneMs}}},
@@ -409,8 +431,8 @@ const Case kCases[] = {
     {.name = "timer_change",
      .input = timer_change,
      .printed =
-         {"time adjustment off -> +6.400 ppm at 0:00:03.0, ",
-          "timer interval 1.0000 ms -> 15.6250 ms at 0:00:05.0, ",
+         {"time adjustment off -> +6.400 ppm at 0:00:02.5, ",
+          "timer interval 1.0000 ms -> 15.6250 ms at 0:00:04.5, ",
           ",\n  timer 1.0000 ms, time adjustment off\n"
           "  typical 15.6250 ms, timer 1.0000 ms: the steps are not the timer interval\n",
           ",\n  timer 1.0000 ms -> 15.6250 ms, time adjustment +6.400 ppm\n\n2256 steps covering "
@@ -428,17 +450,18 @@ const Case kCases[] = {
                  "5,1000,1.0000,100.0,1.0000,1.0000,0,0,0,1.0000,0.5000,15.6250,1,6.400,,,\r\n"
                  "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,15.6250,0.5000,15.6250,1,6.400,,,\r\n",
      .settings = {{0, kOneMs}, {25 * kSecond / 10, kOneMsAdjusted}, {45 * kSecond / 10, kDefault}}},
+    // Started half a second in, before tickstat can tell that the input is live.
     {.name = "synchronisation_starts",
      .input = three_seconds,
-     .printed = {"synchronisation started at 0:00:03.0, ",
+     .printed = {"synchronisation started at 0:00:00.5, ",
                  ",\n  not synchronised, frequency 0.000 ppm\n\n3000 steps",
                  "clock settings at the start:\n  not synchronised, frequency 0.000 ppm\n"
                  "clock settings at the end:\n"
                  "  synchronised, frequency -6.400 ppm, estimated error 500 us\n"},
      .csv_rows = "1,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
-                 "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,\r\n"
-                 "3,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,0,0.000,\r\n",
-     .settings = {{0, kUnsynchronised}, {25 * kSecond / 10, kSynchronised}}},
+                 "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,1,-6.400,500\r\n"
+                 "3,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,1,-6.400,500\r\n",
+     .settings = {{0, kUnsynchronised}, {5 * kSecond / 10, kSynchronised}}},
     {.name = "timer_changes_mid_second",
      .input = timer_changes_mid_second,
      .printed = {"\n  timer 15.6250 ms -> 1.0000 ms, ", "\n  timer 1.0000 ms -> 15.6250 ms, "},
@@ -451,16 +474,37 @@ const Case kCases[] = {
      .settings = {{0, kOneMs}}},
     {.name = "change_in_last_second",
      .input = two_and_a_half_seconds,
-     .printed = {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02.5, ",
+     .printed = {"timer interval 1.0000 ms -> 15.6250 ms at 0:00:02.2, ",
                  "\n  timer 1.0000 ms -> 15.6250 ms, ",
                  "clock settings at the end:\n  timer 15.6250 ms"},
      .settings = {{0, kOneMs}, {22 * kSecond / 10, kDefault}}},
-    // tickstat started ten seconds after tickgauge, whose lines waited in the pipe: live.
+    // tickstat started ten seconds after tickgauge, behind a filter: the lines that waited
+    // come in two reads. Live, its period began ten seconds before tickstat did, by the
+    // clock as it was before it was set forward (the world's clock, and the script, count
+    // the five minutes).
     {.name = "late_start",
-     .input = twelve_seconds,
-     .printed = {"\n  timer 15.6250 ms, ", "clock settings at the start:"},
-     .settings = {{0, kDefault}},
+     .input = ninety_seconds,
+     .printed = {"began 07:59:50, ",
+                 "timer interval 15.6250 ms -> 1.0000 ms at 0:01:28.0, 08:06:18\n",
+                 "clock settings at the start:"},
+     .settings = {{0, kDefault}, {388 * kSecond, kOneMsAdjusted}},
      .backlog = 10 * kSecond},
+    // Steps of none of the timer intervals, but the timer changed: no finding is sure.
+    {.name = "timer_changes_under_other_steps",
+     .input = three_seconds,
+     .printed = {"\n  timer 15.6250 ms -> 0.5000 ms, "},
+     .not_printed = {"not the timer interval"},
+     .settings = {{0, kDefault}, {15 * kSecond / 10, kHalfMs}}},
+    // Read while the timer is held, not only at the boundaries of seconds.
+    {.name = "timer_held_briefly",
+     .input = timer_held_briefly,
+     .printed = {"timer interval 15.6250 ms -> 1.0000 ms at 0:00:05.3, ",
+                 "timer interval 1.0000 ms -> 15.6250 ms at 0:00:05.5, ",
+                 "\n  timer 15.6250 ms -> 1.0000 ms -> 15.6250 ms, "},
+     .not_printed = {"not the timer interval"},
+     .settings = {{0, kDefault},
+                  {53 * kSecond / 10, kOneMsAdjusted},
+                  {55 * kSecond / 10, kDefault}}},
     // Six seconds of clock time all there at once, as a recording read through a pipe.
     {.name = "recording_through_pipe",
      .arguments = {"--svg", "@.svg"},
@@ -475,14 +519,18 @@ const Case kCases[] = {
                  "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n",
      .settings = {{0, kOneMs}},
      .at_once = true},
-    // The same on a console: the notice clears the status line and fits.
-    {.name = "recording_on_console",
-     .input = timer_change,
+    // A recording whose feed stops for two seconds after its first: live at first, then a
+    // recording once it runs ahead. On a console, the notice clears the status line and fits.
+    {.name = "recording_that_pauses",
+     .input = twelve_seconds,
+     .not_printed = {"began", "clock settings at"},
      .complaint = "  \rtickstat: the input brings clock time faster than it passes,\n"
                   "  so it is read as a recording: no clock settings, no times of day\n",
      .terminal = 80,
      .settings = {{0, kOneMs}},
-     .at_once = true},
+     .at_once = true,
+     .backlog = kSecond,
+     .pause = 2 * kSecond},
 };
 
 std::string printed_in(FILE* file) {
@@ -522,6 +570,9 @@ std::string input_path(const Case& c, const std::string& input) {
   return base_path(c) + ".in";
 }
 
+// Times of day in UTC, wherever the tests run.
+void universal_time(std::time_t moment, std::tm* local) { gmtime_r(&moment, local); }
+
 int scripted_columns;
 int columns(FILE*) { return scripted_columns; }
 
@@ -551,12 +602,14 @@ Outcome run_in_process(const Case& c, const std::string& input) {
   machine.columns = columns;
   machine.read_settings = nullptr;
   machine.end_of_typed_input = "KEYS";
+  machine.local_time = universal_time;
   if (live || c.piece > 0) {
     machine = scripted_world({.settings = c.settings.data(),
                               .count = c.settings.size(),
                               .at_once = c.at_once,
                               .piece = c.piece,
-                              .backlog = c.backlog},
+                              .backlog = c.backlog,
+                              .pause = c.pause},
                              machine);
   }
   const int status = run_tickstat(static_cast<int>(words.size()), argv.data(), streams, machine);

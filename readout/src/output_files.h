@@ -11,6 +11,7 @@
 struct FileIdentity {
   bool closed;        // the stream was not open at all
   bool on_disk;       // a file on disk; pipes, devices and consoles are not
+  bool is_pipe;       // a pipe, with a name on disk or none, whose two ends one program may hold
   uint64_t volume;    // the volume it is on; 0 where the platform does not tell
   uint64_t index[2];  // the file's index on that volume
   uint64_t path;      // a hash of its final path, where the platform gives one; else 0
@@ -24,6 +25,9 @@ FileIdentity identify(FILE* stream);
 // Whether two identities are one file on disk; later was taken after earlier.
 bool same_file(const FileIdentity& later, const FileIdentity& earlier);
 
+// Whether two identities are one pipe: what is written into one is read from the other.
+bool same_pipe(const FileIdentity& later, const FileIdentity& earlier);
+
 // Puts the null device in the place of any standard stream that is closed, so that no
 // file the program opens takes its number.
 void keep_standard_streams_open();
@@ -34,6 +38,9 @@ FILE* open_output_file(const char* path, bool* created);
 
 // Empties a file that open_output_file opened; devices are left as they are.
 bool empty_file(FILE* file);
+
+// Cuts a file on disk back to its first size bytes; false, with errno set, when it cannot.
+bool cut_file(FILE* file, int64_t size);
 
 // Removes the file at path; false with errno set.
 bool remove_file(const char* path);

@@ -6,7 +6,7 @@ const char kCsvHeader[] =
     "row,name,kind,present,measured,read_ns,stated_ns,typical_ns,smallest_ns,steps,backward,"
     "largest_backward_ns,across_compared,across_backward,largest_across_ns,rate_ppm,rate_"
     "uncertainty_ppm,stopped,"
-    "ticks_per_second,refused,setting,setting_ns,waits,median_ns,p99_ns";
+    "ticks_per_second,refused,setting,setting_ns,waits,median_ns,p99_ns,jump_ns";
 
 namespace {
 
@@ -60,14 +60,17 @@ void write_clock_row(FILE* csv, const Clock& clock, const ClockFigures& figures)
   write_count(csv, figures.across_measured, figures.across_compared);
   write_count(csv, figures.across_measured, figures.across_backward);
   write_ns(csv, in_ns && figures.across_backward > 0, ticks_ns(figures, figures.largest_across));
-  if (measured && figures.has_rate && !figures.stopped) {
+  if (measured && figures.has_rate) {
     std::fprintf(csv, ",%.3f,%.3f", figures.rate_ppm, figures.rate_uncertainty_ppm);
   } else {
     std::fputs(",,", csv);
   }
-  write_count(csv, measured, figures.stopped ? 1 : 0);
+  // Whether it stopped is known only against a whole step.
+  write_count(csv, measured && figures.typical > 0, figures.stopped ? 1 : 0);
   write_count(csv, in_ns, static_cast<uint64_t>(figures.ticks_per_second));
-  std::fputs(",,,,,,\r\n", csv);
+  std::fputs(",,,,,,", csv);
+  write_ns(csv, measured && figures.jump_ns != 0, figures.jump_ns);
+  std::fputs("\r\n", csv);
 }
 
 void write_wait_row(FILE* csv, const Wait& wait, const WaitFigures& figures) {
@@ -80,7 +83,7 @@ void write_wait_row(FILE* csv, const Wait& wait, const WaitFigures& figures) {
   write_count(csv, figures.measured, static_cast<uint64_t>(figures.waits));
   write_ns(csv, figures.measured, static_cast<double>(figures.median_ns));
   write_ns(csv, figures.measured, static_cast<double>(figures.p99_ns));
-  std::fputs("\r\n", csv);
+  std::fputs(",\r\n", csv);
 }
 
 }  // namespace

@@ -4,37 +4,49 @@
 
 #include <cstdint>
 
-// A clock's value and the reference's (ns) read right after it changed.
-struct Edge {
+// A reading of a clock between two readings of the reference (ns): the clock showed
+// value at a moment from before_ns to after_ns.
+struct Reading {
   int64_t value;
-  int64_t reference_ns;
+  int64_t before_ns;
+  int64_t after_ns;
   bool seen;
 };
+
+constexpr int kMostMarks = 24;
 
 // One clock's figures; durations in the clock's own ticks unless named _ns.
 struct ClockFigures {
   double read_ns;            // the median read cost over many timed batches
   double stated_ns;          // the resolution the system states, 0 where none
   int64_t ticks_per_second;  // as the system says, or as found against the reference
-  uint64_t steps;            // whole steps seen while polling
+  uint64_t steps;            // whole steps seen while polling, each pinned to one short window
   int64_t typical;           // the most frequent step; 0 where none was seen
   int64_t smallest;
   uint64_t backward;  // steps back seen in one thread
   int64_t largest_backward;
-  uint64_t across_compared;     // readings compared with the other thread's
-  uint64_t across_backward;     // of them, readings earlier than the other thread's before
-  int64_t largest_across;       // by how much, at most
-  Edge first;                   // the first change while polling
-  Edge last;                    // a change at the end of the run
-  int64_t stopped_for_ns;       // how long it was watched at the end without a change
-  double rate_ppm;              // its rate against the reference, between the two edges
-  double rate_uncertainty_ppm;  // how far off it may be: each edge may lag by a step
+  uint64_t across_compared;  // readings compared with the other thread's
+  uint64_t across_backward;  // of them, readings earlier than the other thread's before
+  int64_t largest_across;    // by how much, at most
+  Reading first;             // its first change while polling, where the rate starts
+  Reading changed;           // its last change while polling
+  Reading
+      marks[kMostMarks];  // a reading after each part of the run since; the rate ends at the last
+  int mark_count;
+  int64_t polled_ns;            // how long it was polled for steps
+  int64_t stopped_for_ns;       // how long it did not change at the end of the run
+  double rate_ppm;              // its rate against the reference, from first to the last mark
+  double rate_uncertainty_ppm;  // how far off it may be: the windows of both and a step
+  double jump_ns;               // how far it jumped against the reference once; 0 for none
   bool measured;                // false where the run ended before this clock
   bool ticks_found;             // ticks_per_second was found against the reference
   bool across_measured;         // two threads on two processors compared readings
-  bool stopped;                 // it did not change at all at the end of the run
+  bool stopped;  // it did not change for two of its steps or more at the end of the run
   bool has_rate;
 };
+
+// A count of a clock's ticks in ns; 0 where its ticks per second are not known.
+double ticks_ns(const ClockFigures& figures, int64_t ticks);
 
 // What one kind of 1 ms wait really took.
 struct WaitFigures {

@@ -22,7 +22,10 @@ int64_t clock_step(const Clock& clock, int64_t from, int64_t to);
 double measure_read_cost(const Clock& clock, const Machine& machine, int64_t for_ns);
 
 // Polls the clock as tickgauge polls, reading back to back until the value changes,
-// and fills in the steps, the typical and smallest, the steps back and the first edge.
+// and fills in the steps, the typical and smallest, the steps back, the first change and
+// the last. A clock that changes rarely is read with the reference after each read: a
+// change that cannot be pinned to one window short against its step came across a pause
+// of the poller, which may hide several steps in one, and is no step.
 void poll_steps(const Clock& clock, const Machine& machine, const ClockPlan& plan,
                 ClockFigures* figures);
 
@@ -31,13 +34,13 @@ void poll_steps(const Clock& clock, const Machine& machine, const ClockPlan& pla
 void compare_across_threads(const Clock& clock, const Machine& machine, int64_t for_ns,
                             ClockFigures* figures);
 
-// Waits at most for_ns for the clock to change, for the edge the rate ends on; marks
-// it stopped when it did not change.
-void watch_last_edge(const Clock& clock, const Machine& machine, int64_t for_ns,
-                     ClockFigures* figures);
+// Adds a reading of the clock between two of the reference to its marks, after its first
+// change: where its rate ends, and where a jump shows.
+void mark_clock(const Clock& clock, const Machine& machine, ClockFigures* figures);
 
-// The ticks per second found between the edges where the system states none, and the
-// clock's rate against the reference between its two edges.
+// From the marks: whether the clock stopped, the ticks per second found between the first
+// change and the last mark where the system states none, else the clock's rate against
+// the reference over that span, or the jump that leaves it none.
 void settle_rate(const Clock& clock, ClockFigures* figures);
 
 // Measures every wait of one kind for for_ns, and the setting while it waits.

@@ -8,6 +8,9 @@
 
 namespace {
 
+// A rate uncertain by this much (10%) says nothing of a clock: the run was too short.
+constexpr double kLoosestPpm = 1e5;
+
 int name_width(const Run& run) {
   int width = 5;  // "clock"
   for (int i = 0; i < run.clock_count; i++) {
@@ -80,21 +83,27 @@ const char* largest_text(const ClockFigures& figures, uint64_t count, int64_t ti
 }
 
 // The rate where it is known to the tenth of a ppm or stands far out of its uncertainty;
-// else the bound it is known to lie within: "<600 ppm".
+// else the bound it is known to lie within: "<600 ppm". Where it has none, or the run was
+// too short to know it within 10%, why.
 const char* rate_text(const ClockFigures& figures, char (&text)[32]) {
-  text[0] = '\0';
-  if (figures.stopped) std::snprintf(text, sizeof text, "stopped");
   const double rate = figures.rate_ppm, uncertainty = figures.rate_uncertainty_ppm;
-  if (!figures.stopped && figures.has_rate) {
-    if (uncertainty <= 0.05 || std::fabs(rate) >= 10 * uncertainty) {
-      format_rate(rate, text);
-    } else {
-      char bound[32];
-      format_rate(std::fabs(rate) + uncertainty, bound);
-      std::snprintf(text, sizeof text, "<%s", bound + 1);  // without its sign
-    }
+  const bool too_short = figures.typical <= 0 || (figures.has_rate && uncertainty >= kLoosestPpm);
+  std::snprintf(text, sizeof text, "%s",
+                figures.stopped        ? "stopped"
+                : figures.jump_ns != 0 ? "jumped"
+                : too_short            ? "too short"
+                                       : "");
+  if (figures.ticks_found) {
+    format_frequency(figures.ticks_per_second, text);
+  } else if (too_short || !figures.has_rate) {
+    return text;
+  } else if (uncertainty <= 0.05 || std::fabs(rate) >= 10 * uncertainty) {
+    format_rate(rate, text);
+  } else {
+    char bound[32];
+    format_rate(std::fabs(rate) + uncertainty, bound);
+    std::snprintf(text, sizeof text, "<%s", bound + 1);  // without its sign
   }
-  if (!figures.stopped && figures.ticks_found) format_frequency(figures.ticks_per_second, text);
   return text;
 }
 
@@ -232,17 +241,34 @@ void write_contradiction(const Clock& clock, const ClockFigures& figures, FILE* 
   write_note(out, text, first);
 }
 
+// What the rate column cannot say: why a clock has none.
+void write_rate_note(const Clock& clock, const ClockFigures& figures, FILE* out, bool* first) {
+  char text[256], length[32];
+  if (figures.stopped) {
+    std::snprintf(text, sizeof text, "%s did not change for the last %s of the run.", clock.name,
+                  format_duration(static_cast<double>(figures.stopped_for_ns), length));
+  } else if (figures.jump_ns != 0) {
+    std::snprintf(text, sizeof text,
+                  "%s jumped %s by %s against the reference during the run: no rate.", clock.name,
+                  figures.jump_ns > 0 ? "forward" : "back",
+                  format_duration(std::fabs(figures.jump_ns), length));
+  } else if (figures.typical <= 0) {
+    std::snprintf(text, sizeof text,
+                  "No whole step of %s was seen in the %s it was polled: too short a run to tell "
+                  "its step and rate.",
+                  clock.name, format_duration(static_cast<double>(figures.polled_ns), length));
+  } else {
+    return;
+  }
+  write_note(out, text, first);
+}
+
 void write_clock_notes(const Run& run, int i, FILE* out, bool* first) {
   const Clock& clock = run.clocks[i];
   const ClockFigures& figures = run.figures[i];
   write_contradiction(clock, figures, out, first);
+  write_rate_note(clock, figures, out, first);
   char text[256];
-  if (figures.stopped) {
-    char watched[32];
-    std::snprintf(text, sizeof text, "%s did not change for the last %s of the run.", clock.name,
-                  format_duration(static_cast<double>(figures.stopped_for_ns), watched));
-    write_note(out, text, first);
-  }
   if (clock.remark != nullptr) {
     std::snprintf(text, sizeof text, "%s: %s.", clock.name, clock.remark);
     write_note(out, text, first);

@@ -23,6 +23,3 @@ struct Run {
   int64_t took_ns;
   bool interrupted;  // Ctrl+C or a signal ended it early
 };
-
-// A count of a clock's ticks in ns; 0 where its ticks per second are not known.
-double ticks_ns(const ClockFigures& figures, int64_t ticks);

@@ -148,6 +148,14 @@ double timer_ns(const Machine& machine) {
   return settings.has_timer ? static_cast<double>(settings.timer) * 100 : 0;
 }
 
+// Marks every clock measured so far, after each part of the run: where a jump shows, and
+// at the end where each rate ends.
+void mark_measured(const Machine& machine) {
+  for (int i = 0; i < run.clock_count; i++) {
+    if (run.figures[i].measured) mark_clock(run.clocks[i], machine, &run.figures[i]);
+  }
+}
+
 void measure_clock(const Clock& clock, const Machine& machine, const ClockPlan& plan,
                    ClockFigures* figures) {
   figures->ticks_per_second = clock.ticks_per_second;
@@ -155,6 +163,7 @@ void measure_clock(const Clock& clock, const Machine& machine, const ClockPlan& 
   figures->read_ns = measure_read_cost(clock, machine, plan.read_cost_ns);
   const double timer_before = clock.follows_timer ? timer_ns(machine) : 0;
   poll_steps(clock, machine, plan, figures);
+  mark_clock(clock, machine, figures);
   // The timer interval is the stated resolution only where it held while the clock was polled.
   if (clock.follows_timer && timer_ns(machine) == timer_before) figures->stated_ns = timer_before;
   if (run.processors >= 2 && !clock.per_thread && !machine.should_stop()) {
@@ -163,48 +172,49 @@ void measure_clock(const Clock& clock, const Machine& machine, const ClockPlan& 
   figures->measured = true;
 }
 
-void measure_clocks(const Machine& machine, const Outputs& outputs, int64_t total_ns) {
+// How long each part of a clock's measurement takes, from its share of the run. A clock
+// not yet seen to take a whole step is polled on, up to 2.5 s longer: time() steps once a
+// second.
+ClockPlan plan_clock(int64_t each_ns, int64_t total_ns) {
+  return ClockPlan{.read_cost_ns = each_ns * 15 / 100,
+                   .polling_ns = each_ns * 60 / 100,
+                   .patience_ns = each_ns * 60 / 100 + std::min(total_ns * 2 / 5, kPatienceNs),
+                   .across_ns = each_ns * 25 / 100};
+}
+
+// What is left until until_ns, shared among those left: a part that took longer leaves the
+// others less, down to a quarter of an even share.
+int64_t share_left(const Machine& machine, int64_t until_ns, int left, int64_t even_ns) {
+  return std::max((until_ns - machine.reference_ns()) / std::max(left, 1), even_ns / 4);
+}
+
+void measure_clocks(const Machine& machine, const Outputs& outputs, int64_t until_ns,
+                    int64_t total_ns) {
   const int present = present_clocks(run);
-  const int64_t each_ns = total_ns * (run.waits_asked ? 7 : 10) / 10 / std::max(present, 1);
-  // A clock not yet seen to take a whole step is polled on, up to 2.5 s longer: time()
-  // steps once a second.
-  const ClockPlan plan = {
-      .read_cost_ns = each_ns * 15 / 100,
-      .polling_ns = each_ns * 60 / 100,
-      .patience_ns = each_ns * 60 / 100 + std::min(total_ns * 2 / 5, kPatienceNs),
-      .across_ns = each_ns * 25 / 100};
+  const int64_t even_ns = total_ns * (run.waits_asked ? 7 : 10) / 10 / std::max(present, 1);
   int n = 0;
   for (int i = 0; i < run.clock_count && !machine.should_stop(); i++) {
     if (!run.clocks[i].present) continue;
     show_progress(outputs, "measuring", run.clocks[i].name, ++n, present);
-    measure_clock(run.clocks[i], machine, plan, &run.figures[i]);
+    const int64_t each_ns = share_left(machine, until_ns, present - n + 1, even_ns);
+    measure_clock(run.clocks[i], machine, plan_clock(each_ns, total_ns), &run.figures[i]);
+    mark_measured(machine);
   }
 }
 
-void measure_waits(const Machine& machine, const Outputs& outputs, int64_t total_ns) {
-  const int64_t each_ns = total_ns * 3 / 10 / std::max(run.wait_count, 1);
+// The waits this system has, each with its share: those it lacks take no time.
+void measure_waits(const Machine& machine, const Outputs& outputs, int64_t until_ns,
+                   int64_t total_ns) {
+  int present = 0;
+  for (int i = 0; i < run.wait_count; i++) present += run.waits[i].present ? 1 : 0;
+  const int64_t even_ns = total_ns * 3 / 10 / std::max(present, 1);
+  int n = 0;
   for (int i = 0; i < run.wait_count && !machine.should_stop(); i++) {
     if (!run.waits[i].present) continue;
-    show_progress(outputs, "waiting:", run.waits[i].name, i + 1, run.wait_count);
+    show_progress(outputs, "waiting:", run.waits[i].name, ++n, present);
+    const int64_t each_ns = share_left(machine, until_ns, present - n + 1, even_ns);
     measure_wait(run.waits[i], machine, each_ns, &run.wait_figures[i]);
-  }
-}
-
-// The edge each clock's rate ends on. After Ctrl+C only a short look, which proves nothing
-// about a clock that does not change in it.
-void watch_last_edges(const Machine& machine, const Outputs& outputs) {
-  const bool stopping = machine.should_stop();
-  for (int i = 0; i < run.clock_count; i++) {
-    ClockFigures* figures = &run.figures[i];
-    if (!run.clocks[i].present || !figures->measured) continue;
-    show_progress(outputs, "rate of", run.clocks[i].name, i + 1, run.clock_count);
-    const double typical_ns = ticks_ns(*figures, figures->typical);
-    const int64_t for_ns = stopping ? kSecondNs / 50
-                                    : std::clamp(static_cast<int64_t>(3 * typical_ns),
-                                                 kSecondNs / 20, kSecondNs * 5 / 2);
-    watch_last_edge(run.clocks[i], machine, for_ns, figures);
-    if (stopping) figures->stopped = false;
-    settle_rate(run.clocks[i], figures);
+    mark_measured(machine);
   }
 }
 
@@ -212,10 +222,14 @@ void measure(const Machine& machine, const Outputs& outputs, int seconds) {
   const int64_t started = machine.reference_ns();
   const int64_t total_ns = seconds * kSecondNs;
   machine.read_settings(&run.settings);
-  measure_clocks(machine, outputs, total_ns);
-  if (run.waits_asked) measure_waits(machine, outputs, total_ns);
-  watch_last_edges(machine, outputs);
+  measure_clocks(machine, outputs, started + total_ns * (run.waits_asked ? 7 : 10) / 10, total_ns);
+  if (run.waits_asked) measure_waits(machine, outputs, started + total_ns, total_ns);
   show_progress(outputs, nullptr, nullptr, 0, 0);
+  // Each rate ends at a last mark, taken now.
+  mark_measured(machine);
+  for (int i = 0; i < run.clock_count; i++) {
+    if (run.figures[i].measured) settle_rate(run.clocks[i], &run.figures[i]);
+  }
   run.interrupted = machine.should_stop();
   run.took_ns = machine.reference_ns() - started;
 }

@@ -14,17 +14,27 @@ int64_t stop_ns;
 int64_t timer = kDefaultTimer;
 bool timer_held;
 int current_processor = -1;  // the processor the scripted thread runs on, -1 for the main one
+int64_t next_pause_ns;       // the time of the run at which a paused clock's read pauses next
+int64_t paused_at_ns;        // and at which it paused last
 
 int64_t read_scripted(int i) {
   const ScriptedClock& clock = scripted[i];
   world_ns += clock.cost_ns;
   int64_t at = world_ns - kStartNs;
   if (clock.stop_at_ns != 0) at = std::min(at, clock.stop_at_ns);
+  if (at < paused_at_ns + clock.pause_ns + clock.stale_ns) at = std::min(at, paused_at_ns);
   int64_t steps = at / clock.step_ns;
   if (clock.late_every != 0 && steps % clock.late_every == 1) steps--;
   int64_t value = kStartNs + steps * clock.step_ns;
   if (clock.back_at_ns != 0 && world_ns - kStartNs >= clock.back_at_ns) value -= clock.back_by_ns;
   if (current_processor == 1) value -= clock.processor1_lag_ns;
+  // After the value is read, before whatever the poller reads next.
+  if (clock.pause_ns != 0 && world_ns - kStartNs >= next_pause_ns) {
+    paused_at_ns = world_ns - kStartNs;
+    world_ns += clock.pause_ns;
+    next_pause_ns =
+        (world_ns - kStartNs) / clock.pause_every_ns * clock.pause_every_ns + clock.pause_every_ns;
+  }
   return value;
 }
 
@@ -71,8 +81,9 @@ void release_timer() {
 int list_waits(Wait* waits, int capacity) {
   const Wait known[] = {
       {"Sleep(1)", true, nullptr, sleep_1ms, nullptr},
-      {"Sleep(1), finest timer asked", true, ask_finest_timer, sleep_1ms, release_timer}};
-  const int count = std::min(2, capacity);
+      {"Sleep(1), finest timer asked", true, ask_finest_timer, sleep_1ms, release_timer},
+      {"high-resolution timer", false, nullptr, nullptr, nullptr}};
+  const int count = std::min(3, capacity);
   std::copy(known, known + count, waits);
   return count;
 }
@@ -109,6 +120,8 @@ void script_machine(const ScriptedClock* clocks, int count, int64_t stop_at_ns) 
   scripted_count = std::min(count, kMostClocks);
   std::copy(clocks, clocks + scripted_count, scripted);
   world_ns = kStartNs;
+  next_pause_ns = 0;
+  paused_at_ns = -kStartNs;
   stop_ns = stop_at_ns;
   timer = kDefaultTimer;
   timer_held = false;

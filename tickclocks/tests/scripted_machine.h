@@ -18,6 +18,9 @@ struct ScriptedClock {
   int64_t stop_at_ns = 0;         // from this time of the run on it stands still; 0 never
   int64_t processor1_lag_ns = 0;  // readings on processor 1 lag by this
   int64_t late_every = 0;         // every so many steps one comes late, with the next
+  int64_t pause_every_ns = 0;     // the poller is paused after a read once in each of these
+  int64_t pause_ns = 0;           // for this long
+  int64_t stale_ns = 0;           // after which it shows its value from before for this long
   ClockKind kind = kInterval;
   bool present = true;
   bool follows_timer = false;  // stated by the scripted timer interval instead
@@ -27,7 +30,8 @@ struct ScriptedClock {
 // Ctrl+C comes at stop_at_ns of the run (0: never).
 void script_machine(const ScriptedClock* clocks, int count, int64_t stop_at_ns);
 
-// The scripted machine; its two waits, Sleep(1) and Sleep(1) with the finest timer asked.
+// The scripted machine; its waits, Sleep(1) and Sleep(1) with the finest timer asked, and
+// a high-resolution timer it lacks.
 Machine scripted_machine();
 
 // Whether the finest timer is still asked for: it must never be after a run.

@@ -38,8 +38,12 @@ struct Machine {
   // Whether two identities are one file on disk (never pipes or devices); later was taken
   // after earlier.
   bool (*same_file)(const FileIdentity& later, const FileIdentity& earlier);
+  // Whether two identities are one pipe, as a FIFO named for an output and the input.
+  bool (*same_pipe)(const FileIdentity& later, const FileIdentity& earlier);
   // Empties a file opened by open_output; false, with errno set, when it cannot.
   bool (*empty_file)(FILE* file);
+  // Cuts a file on disk back to its first size bytes; false, with errno set, when it cannot.
+  bool (*cut_file)(FILE* file, int64_t size);
   // Removes a file that tickstat made; false, with errno set, when it cannot.
   bool (*remove_file)(const char* path);
   // Creates a new file beside path for a whole new version of it, its path in beside.

@@ -87,7 +87,7 @@ void print_settings_change(FILE* out, const SettingsChange& change,
   }
 }
 
-void write_settings_fields(FILE* csv, const ClockSettings& settings) {
+const char* settings_fields(const ClockSettings& settings, char (&text)[192]) {
   char timer[32] = "", finest[32] = "", coarsest[32] = "", adjustment[32] = "", frequency[32] = "",
        error[32] = "";
   if (settings.has_timer) {
@@ -101,7 +101,8 @@ void write_settings_fields(FILE* csv, const ClockSettings& settings) {
     format_ppm(settings.frequency_ppb, frequency);
     if (settings.synchronised) std::snprintf(error, sizeof error, "%" PRId64, settings.error_us);
   }
-  std::fprintf(csv, ",%s,%s,%s,%s,%s,%s,%s,%s", timer, finest, coarsest,
-               settings.has_adjustment ? (settings.adjusting ? "1" : "0") : "", adjustment,
-               settings.has_sync ? (settings.synchronised ? "1" : "0") : "", frequency, error);
+  std::snprintf(text, sizeof text, ",%s,%s,%s,%s,%s,%s,%s,%s", timer, finest, coarsest,
+                settings.has_adjustment ? (settings.adjusting ? "1" : "0") : "", adjustment,
+                settings.has_sync ? (settings.synchronised ? "1" : "0") : "", frequency, error);
+  return text;
 }

@@ -33,5 +33,5 @@ const char* status_of_settings(const ClockSettings& settings, char (&text)[48]);
 void print_settings_change(FILE* out, const SettingsChange& change,
                            void (*local_time)(std::time_t moment, std::tm* local));
 
-// Writes the settings' CSV fields, each after a comma, empty where not known.
-void write_settings_fields(FILE* csv, const ClockSettings& settings);
+// The settings' CSV fields, each after a comma, empty where not known; returns text.
+const char* settings_fields(const ClockSettings& settings, char (&text)[192]);

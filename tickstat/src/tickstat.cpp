@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "console.h"
 #include "csv_output.h"
 #include "input.h"
 #include "input_text.h"
@@ -64,10 +65,12 @@ const char* take_lines(const char* p, const char* end, bool* skipping, Tally* ta
   return p;
 }
 
-// Reads every line of in; a line longer than the buffer is skipped whole. Stops early,
-// as at the end of the input, once standard output cannot be written (its reader has
-// gone). Returns how the reading ended, with *read_errno set on kReadFailed.
-long read_steps(const Streams& streams, const Machine& machine, Tally* tally, int* read_errno) {
+// Reads every line of in; a line longer than the buffer is skipped whole. With no file to
+// write (only_out), stops early, as at the end of the input, once standard output cannot
+// be written (its reader has gone). Returns how the reading ended, with *read_errno set
+// on kReadFailed.
+long read_steps(const Streams& streams, const Machine& machine, bool only_out, Tally* tally,
+                int* read_errno) {
   size_t kept = 0;
   bool skipping = false;
   long got;
@@ -83,7 +86,7 @@ long read_steps(const Streams& streams, const Machine& machine, Tally* tally, in
       kept = 0;
     }
     std::memmove(buffer, rest, kept);
-    if (std::ferror(streams.out) != 0) {
+    if (only_out && std::ferror(streams.out) != 0) {
       got = kReadEnd;
       break;
     }
@@ -182,6 +185,8 @@ bool refused(const Options& options, const FileIdentity& csv, const FileIdentity
     const char* why = nullptr;
     if (path == nullptr) continue;
     if (machine.same_file(file, streams.in_file)) why = "is the input itself; it is left as it is";
+    // Its rows would come back as input, and tickstat would hold the input open for ever.
+    if (machine.same_pipe(file, streams.in_file)) why = "is the input's pipe itself";
     if (machine.same_file(file, streams.out_file)) {
       why = "is standard output's file too; give each its own";
     }
@@ -273,7 +278,13 @@ bool write_beside(const Run& run, const Tally& tally, const std::tm* began) {
 // Draws the picture, straight into a device or beside its file; false, saying so, when
 // it could not.
 bool write_picture(const Run& run, const Tally& tally, const std::tm* began) {
-  if (run.files.svg_device == nullptr) return write_beside(run, tally, began);
+  if (run.files.svg_device == nullptr) {
+    // A second Ctrl+C or signal meanwhile would leave the new file beside the old.
+    hold_interrupts();
+    const bool written = write_beside(run, tally, began);
+    release_interrupts();
+    return written;
+  }
   if (draw_svg(run.files.svg_device, tally, began)) return true;
   std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", run.options.svg);
   return false;
@@ -349,7 +360,7 @@ bool standard_stream_closed(const Streams& streams, bool reads) {
 // Starts the live output and those of the files given, in the order they take records.
 Outputs start_outputs(const Streams& streams, const Machine& machine, FILE* csv, bool svg) {
   Outputs outputs = {{start_live_output(streams, machine)}, 1};
-  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv);
+  if (csv != nullptr) outputs.list[outputs.count++] = start_csv_output(csv, machine.cut_file);
   if (svg) outputs.list[outputs.count++] = start_svg_output();
   return outputs;
 }
@@ -384,7 +395,8 @@ int run_tickstat(int argc, char* argv[], const Streams& streams, const Machine& 
                                    : LiveSources{});
   if (streams.terminal_in) hint_typed_input(streams, machine);
   int read_errno = 0;
-  const long end = read_steps(streams, machine, tally, &read_errno);
+  const bool only_out = options.csv == nullptr && options.svg == nullptr;
+  const long end = read_steps(streams, machine, only_out, tally, &read_errno);
   close_tally(tally);
   return end_run(run, tally, end, read_errno);
 }

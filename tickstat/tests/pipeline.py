@@ -180,36 +180,57 @@ def case_interrupt(options):
 
 def case_failures(options):
     """Standard output on a full disk, the summary's or the usage text's, or a pipe whose
-    reader has gone, is status 1 with a word on standard error, and the picture is still
-    finished."""
+    reader has gone, is status 1 with a word on standard error; the files asked for are
+    still read to the input's end and finished. A CSV on a full disk keeps whole rows."""
     files = scratch_folder()
-    svg_path = os.path.join(files, "run.svg")
+    csv_path, svg_path, many = (os.path.join(files, name) for name in ("run.csv", "run.svg", "many.txt"))
     for arguments in ((), ("--help",)):
         with open("/dev/full", "wb") as full:
             stat = subprocess.run(command(options.runner, options.tickstat, *arguments), input=b"1.0000 ms\n" * 10,
                                   stdout=full, stderr=subprocess.PIPE, timeout=30)
         if stat.returncode != 1 or b"could not write all of standard output" not in stat.stderr:
             raise Failure(f"{arguments} onto a full disk: status {stat.returncode}, {stat.stderr!r}")
-    feed = subprocess.Popen(["yes", "--", "-1.0000 ms"], stdout=subprocess.PIPE)
-    stat = subprocess.Popen(command(options.runner, options.tickstat, "--svg", svg_path), stdin=feed.stdout,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    feed.stdout.close()
-    for _ in range(3):
-        stat.stdout.readline()
-    stat.stdout.close()  # as head -n 3 does
-    try:
-        status = stat.wait(timeout=30)
-    finally:
-        feed.kill()
-        stat.kill()
-    if status != 1 or b"standard output" not in stat.stderr.read():
-        raise Failure(f"after its reader went, tickstat ended with {status}")
+    with open(many, "wb") as text:  # a period a second, so that its lines fill the pipe
+        text.write((b"500.0000 ms\n" * 2 + b"250.0000 ms\n" * 4) * 40000)  # over a read
+    with open(many, "rb") as given:
+        stat = subprocess.Popen(command(options.runner, options.tickstat, "--csv", csv_path, "--svg", svg_path),
+                                stdin=given, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        for _ in range(3):
+            stat.stdout.readline()
+        stat.stdout.close()  # as head -n 3 does
+        try:
+            status = stat.wait(timeout=60)
+        finally:
+            stat.kill()
+    rows = rows_of(csv_path)
+    if status != 1 or b"standard output" not in stat.stderr.read() or len(rows) != 80000 \
+            or rows[-1][8] != "0":
+        raise Failure(f"after its reader went, tickstat ended with {status}, {len(rows)} rows")
     check_picture(svg_path, ["clock time (h:mm:ss)"])
+    check_full_volume(options, files, many)
+
+
+def check_full_volume(options, folder, many):
+    """A CSV on a volume that fills up ends with its last whole row; where this machine
+    lets no file system be mounted, there is nothing to check."""
+    volume = os.path.join(folder, "small")
+    os.mkdir(volume)
+    if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tickstat", volume],
+                                           stderr=subprocess.DEVNULL).returncode != 0:
+        print("no tmpfs to mount: a full volume not checked")
+        return
+    atexit.register(subprocess.run, ["umount", "-l", volume])  # before the folder goes
+    csv_path = os.path.join(volume, "run.csv")
+    stat = tickstat_reading(options, many, "--csv", csv_path)
+    with open(csv_path, "rb") as csv:
+        written = csv.read()
+    if stat.returncode != 1 or not written.endswith(b"\r\n") or b"could not write all of" not in stat.stderr:
+        raise Failure(f"a CSV on a full volume: status {stat.returncode}, ends {written[-40:]!r}, {stat.stderr!r}")
 
 
 def case_file_names(options):
-    """Files are named as typed, whatever the characters; an output that is the input,
-    standard output's or standard error's file, or both outputs in one file, is refused
+    """Files are named as typed, whatever the characters; an output that is the input (its
+    FIFO too), standard output's or standard error's file, or both outputs in one file, is refused
     before anything is emptied, and a closed standard stream is named; a refused run
     leaves no file it made."""
     folder = scratch_folder()
@@ -241,7 +262,26 @@ def case_file_names(options):
     with open(os.path.join(folder, "run.txt"), "rb") as run:
         if run.read() != b"1.0000 ms\r\n" * 3:
             raise Failure("the input was written over")
+    if not options.runner:  # (Wine's pipes have no names on disk)
+        check_input_fifo(options, folder)
     check_two_volumes(options, folder)
+
+
+def check_input_fifo(options, folder):
+    """A FIFO that is the input is refused as an output: tickstat would read its own rows,
+    and, holding the FIFO open to write them, wait for ever."""
+    fifo = os.path.join(folder, "steps.fifo")
+    os.mkfifo(fifo)
+    ends = os.open(fifo, os.O_RDWR)  # both ends, as tickgauge and tickstat hold them
+    try:
+        stat = subprocess.run([options.tickstat, "--csv", fifo], stdin=ends, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=10)
+    except subprocess.TimeoutExpired:
+        raise Failure("--csv naming the input's FIFO: tickstat did not end")
+    finally:
+        os.close(ends)
+    if stat.returncode != 1 or b"steps.fifo is the input's pipe itself" not in stat.stderr:
+        raise Failure(f"--csv naming the input's FIFO: {stat.returncode}, {stat.stderr!r}")
 
 
 def check_two_volumes(options, folder):

@@ -26,6 +26,7 @@ FileIdentity identify(FILE* stream) {
     return identity;
   }
   identity.on_disk = S_ISREG(status.st_mode);
+  identity.is_pipe = S_ISFIFO(status.st_mode);
   identity.volume = status.st_dev;
   identity.index[0] = status.st_ino;
   return identity;
@@ -33,6 +34,11 @@ FileIdentity identify(FILE* stream) {
 
 bool same_file(const FileIdentity& later, const FileIdentity& earlier) {
   return later.on_disk && earlier.on_disk && later.volume == earlier.volume &&
+         later.index[0] == earlier.index[0];
+}
+
+bool same_pipe(const FileIdentity& later, const FileIdentity& earlier) {
+  return later.is_pipe && earlier.is_pipe && later.volume == earlier.volume &&
          later.index[0] == earlier.index[0];
 }
 
@@ -59,6 +65,8 @@ bool empty_file(FILE* file) {
   if (fstat(fileno(file), &status) != 0) return false;
   return !S_ISREG(status.st_mode) || ftruncate(fileno(file), 0) == 0;
 }
+
+bool cut_file(FILE* file, int64_t size) { return ftruncate(fileno(file), size) == 0; }
 
 bool remove_file(const char* path) { return unlink(path) == 0; }
 

@@ -141,6 +141,9 @@ bool same_file(const FileIdentity& later, const FileIdentity& earlier) {
   return later.written >= earlier.written && later.size >= earlier.size;
 }
 
+// A pipe's file index says nothing: no pipe is taken for another.
+bool same_pipe(const FileIdentity&, const FileIdentity&) { return false; }
+
 void keep_standard_streams_open() {
   for (int standard = 0; standard <= 2; standard++) {
     const intptr_t raw = _get_osfhandle(standard);
@@ -168,6 +171,15 @@ bool empty_file(FILE* file) {
   const HANDLE handle = handle_of(file);
   if (GetFileType(handle) != FILE_TYPE_DISK) return true;
   if (SetEndOfFile(handle)) return true;  // just opened, so at its start
+  set_errno_from_last_error();
+  return false;
+}
+
+bool cut_file(FILE* file, int64_t size) {
+  const HANDLE handle = handle_of(file);
+  LARGE_INTEGER at = {};
+  at.QuadPart = size;
+  if (SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(handle)) return true;
   set_errno_from_last_error();
   return false;
 }

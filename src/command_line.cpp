@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "counter_report.h"
@@ -53,7 +54,9 @@ bool read_options(int argc, char* argv[]) {
 
 void announce_monitor(const char* call_name) {
   printf("Using %s call.\n%s", call_name, "Press Ctrl+C to abort.\n");
-  fflush(stdout);  // a monitor may print nothing for hours (-q), and never returns
+  // A monitor may print nothing for hours (-q) and never returns: a text already lost
+  // ends the run now, with the status of a lost step line.
+  if (fflush(stdout) != 0 || ferror(stdout) != 0) exit(kLostOutputStatus);
 }
 
 void run_actions() {
@@ -80,5 +83,6 @@ int run_tickgauge(int argc, char* argv[]) {
     return 1;
   }
   run_actions();
-  return 0;
+  // The report was asked for: one that could not be written is not a success.
+  return fflush(stdout) == 0 && ferror(stdout) == 0 ? 0 : kLostOutputStatus;
 }

@@ -41,7 +41,7 @@ void report_step(int64_t step) {
   char line[64];  // the longest, the line of INT64_MIN units, is 25 bytes
   const int length = snprintf(line, sizeof line, "%.4f ms\n", static_cast<double>(step) / 10000.0);
   // Nobody reads any more, or the disk is full: stop rather than spin on a core for ever.
-  if (!write_standard_output_line(line, static_cast<size_t>(length))) exit(2);
+  if (!write_standard_output_line(line, static_cast<size_t>(length))) exit(kLostOutputStatus);
 }
 
 void run_file_time_monitor() {

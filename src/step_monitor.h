@@ -4,8 +4,12 @@
 
 #include <cstdint>
 
+// The exit status of a run whose output could not be written: its reader has gone
+// or the disk is full.
+constexpr int kLostOutputStatus = 2;
+
 // Prints one step of 100-ns units as a monitor does (unless quiet and not below zero);
-// ends the process with status 2 when the line cannot be written.
+// ends the process with kLostOutputStatus when the line cannot be written.
 void report_step(int64_t step);
 
 // Watches GetSystemTimeAsFileTime; never returns.

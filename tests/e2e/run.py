@@ -206,10 +206,13 @@ def case_closed_pipe(p):
 
 
 def case_full_disk(p):
-    with open("/dev/full", "wb") as full:
-        _, code = p.run(["-f"], timeout=30, stdout=full)
-    if code != 2:
-        raise Failure(f"-f into a full disk ended with {code}, expected 2")
+    """Every run whose text was lost says so, whether it ends by itself (-p) or would
+    print nothing for hours (-q)."""
+    for arguments in (["-f"], ["-p"], ["-q", "-f"]):
+        with open("/dev/full", "wb") as full:
+            _, code = p.run(arguments, timeout=30, stdout=full)
+        if code != 2:
+            raise Failure(f"{arguments} into a full disk ended with {code}, expected 2")
 
 
 def stop_with_ctrl_c(p, arguments, path, size, env):

@@ -148,6 +148,7 @@ def case_csv(p):
             raise Failure(f"a CSV into NUL: status {status}, said {err!r}")
     else:
         csv_into_pipe_and_device(p)
+        csv_beside_another(p)
 
 
 def csv_into_pipe_and_device(p):
@@ -166,6 +167,23 @@ def csv_into_pipe_and_device(p):
         out, err, status = p.run(["--clock", p.clocks[0], "--seconds", "1", "--csv", device])
         if status != 1 or "could not write all of" not in err or not stat.S_ISCHR(os.stat(device).st_mode):
             raise Failure(f"a CSV into a full device: status {status}, said {err!r}")
+
+
+def csv_beside_another(p):
+    """The new file beside the CSV is this run's own: where a file of its name is there
+    already, the run is refused before measuring and leaves that file as it was."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "x.csv")
+
+        def take_the_name():  # in the child, whose process id the program keeps
+            with open(f"{path}.{os.getpid()}.part", "w") as other:
+                other.write("another run's\n")
+
+        done = subprocess.run(p.command(["--clock", p.clocks[0], "--csv", path]), stdin=subprocess.DEVNULL,
+                              capture_output=True, preexec_fn=take_the_name, timeout=120)
+        held = [open(os.path.join(folder, name)).read() for name in os.listdir(folder)]
+        if done.returncode != 1 or b"cannot write" not in done.stderr or held != ["another run's\n"]:
+            raise Failure(f"beside another run's file: status {done.returncode}, {done.stderr!r}, {held}")
 
 
 def case_full_disk(p):

@@ -352,6 +352,33 @@ def case_signals(options):
             raise Failure(f"a signal before the checks: status {stat.returncode}, {said!r}")
     # Nobody reads its output, so it waits to write its lines when the signals come.
     signal_twice(still_reading(options, b"-1.0000 ms\n" * 3000, subprocess.PIPE), signal.SIGTERM)
+    check_signals_held(options, files)
+
+
+def check_signals_held(options, files):
+    """Two Ctrl+C while the picture is written beside its file and put in place wait for
+    it: it is there, whole, and no FILE.PID.part is left. strace holds the new file's open
+    and its write for two seconds each, and one Ctrl+C comes in each; without strace there
+    is nothing to check."""
+    if shutil.which("strace") is None:
+        print("no strace: Ctrl+C while the picture is put in place not checked")
+        return
+    svg_path = os.path.join(files, "held.svg")
+    stat = still_reading(options, b"500.0000 ms\n" * 5, subprocess.DEVNULL, "--svg", svg_path)
+    tracer = subprocess.Popen(["strace", "-qq", "-o", os.devnull, "-p", str(stat.pid), "-P",
+                               f"{svg_path}.{stat.pid}.part", "-e", "trace=openat,write",
+                               "-e", "inject=openat,write:delay_exit=2000000"])
+    time.sleep(0.5)
+    stat.stdin.close()  # the end of the input: the picture is drawn
+    for pause in (0.5, 2):  # (two signals within one hold would be one)
+        time.sleep(pause)
+        stat.send_signal(signal.SIGINT)
+    stat.wait(timeout=30)
+    tracer.wait(timeout=30)
+    names = os.listdir(files)
+    if "held.svg" not in names or any(name.endswith(".part") for name in names):
+        raise Failure(f"two Ctrl+C while the picture was put in place left {names}")
+    check_picture(svg_path, ["clock time (h:mm:ss)"])
 
 
 def still_reading(options, lines, output, *arguments, errors=None):

@@ -128,23 +128,19 @@ void script_machine(const ScriptedClock* clocks, int count, int64_t stop_at_ns) 
 }
 
 Machine scripted_machine() {
-  return Machine{.list_clocks = list_clocks,
-                 .list_waits = list_waits,
-                 .reference_ns = reference_ns,
-                 .reference_name = "the scripted reference",
-                 .processors = processors,
-                 .start_thread = start_thread,
-                 .join_thread = join_thread,
-                 .wait_setting = wait_setting,
-                 .read_settings = read_settings,
-                 .should_stop = should_stop,
-                 .console_closed = [] { return false; },
-                 .open_output = open_output_file,
-                 .identify = identify,
-                 .same_file = same_file,
-                 .open_beside = open_beside,
-                 .replace_file = replace_file,
-                 .remove_file = remove_file};
+  Machine machine = real_machine();  // its output files and nothing else
+  machine.list_clocks = list_clocks;
+  machine.list_waits = list_waits;
+  machine.reference_ns = reference_ns;
+  machine.reference_name = "the scripted reference";
+  machine.processors = processors;
+  machine.start_thread = start_thread;
+  machine.join_thread = join_thread;
+  machine.wait_setting = wait_setting;
+  machine.read_settings = read_settings;
+  machine.should_stop = should_stop;
+  machine.console_closed = [] { return false; };
+  return machine;
 }
 
 bool scripted_timer_held() { return timer_held; }

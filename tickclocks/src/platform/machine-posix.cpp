@@ -1,9 +1,6 @@
 // The Linux clocks: every clock_gettime clock, gettimeofday, time and the processor's
 // time-stamp counter; nanosleep, with the timer slack as it is and at 1 ns.
-#include "machine.h"
-
-#include "console.h"
-#include "output_files.h"
+#include "platform_machine.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -85,6 +82,54 @@ Clock counter_clock() {
 Clock counter_clock() { return Clock{.name = "rdtsc", .kind = kCounter}; }
 #endif
 
+void sleep_1ms() {
+  const timespec wait = {0, 1000000};
+  nanosleep(&wait, nullptr);
+}
+
+int saved_slack;
+
+bool finest_slack() {
+  saved_slack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+  return saved_slack >= 0 && prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0) == 0;
+}
+
+void restore_slack() { prctl(PR_SET_TIMERSLACK, saved_slack, 0, 0, 0); }
+
+// The threads started and not yet joined: at most two run at a time.
+struct Started {
+  pthread_t thread;
+  void (*body)(void*);
+  void* argument;
+  bool used;
+};
+Started started[4];
+
+void* run_started(void* slot) {
+  Started* start = static_cast<Started*>(slot);
+  start->body(start->argument);
+  return nullptr;
+}
+
+// Pins to the processor-th of those this process may run on.
+void pin(pthread_attr_t* attributes, int processor) {
+  cpu_set_t allowed, one;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+  CPU_ZERO(&one);
+  for (int cpu = 0, seen = 0; cpu < CPU_SETSIZE; cpu++) {
+    if (!CPU_ISSET(cpu, &allowed) || seen++ != processor) continue;
+    CPU_SET(cpu, &one);
+    pthread_attr_setaffinity_np(attributes, sizeof one, &one);
+    return;
+  }
+}
+
+}  // namespace
+
+const char kReferenceName[] = "CLOCK_MONOTONIC_RAW";
+
+void find_platform_calls() {}
+
 int list_clocks(Clock* clocks, int capacity) {
   int count = 0;
   for (const ClockId& known : kClockIds) {
@@ -117,20 +162,6 @@ int list_clocks(Clock* clocks, int capacity) {
   return count;
 }
 
-void sleep_1ms() {
-  const timespec wait = {0, 1000000};
-  nanosleep(&wait, nullptr);
-}
-
-int saved_slack;
-
-bool finest_slack() {
-  saved_slack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
-  return saved_slack >= 0 && prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0) == 0;
-}
-
-void restore_slack() { prctl(PR_SET_TIMERSLACK, saved_slack, 0, 0, 0); }
-
 int list_waits(Wait* waits, int capacity) {
   const Wait known[] = {{.name = "nanosleep 1 ms", .present = true, .wait = sleep_1ms},
                         {.name = "nanosleep 1 ms, slack 1 ns",
@@ -159,34 +190,6 @@ int processors() {
   return CPU_COUNT(&set);
 }
 
-// The threads started and not yet joined: at most two run at a time.
-struct Started {
-  pthread_t thread;
-  void (*body)(void*);
-  void* argument;
-  bool used;
-};
-Started started[4];
-
-void* run_started(void* slot) {
-  Started* start = static_cast<Started*>(slot);
-  start->body(start->argument);
-  return nullptr;
-}
-
-// Pins to the processor-th of those this process may run on.
-void pin(pthread_attr_t* attributes, int processor) {
-  cpu_set_t allowed, one;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-  CPU_ZERO(&one);
-  for (int cpu = 0, seen = 0; cpu < CPU_SETSIZE; cpu++) {
-    if (!CPU_ISSET(cpu, &allowed) || seen++ != processor) continue;
-    CPU_SET(cpu, &one);
-    pthread_attr_setaffinity_np(attributes, sizeof one, &one);
-    return;
-  }
-}
-
 void* start_thread(void (*body)(void*), void* argument, int processor) {
   for (Started& slot : started) {
     if (slot.used) continue;
@@ -206,28 +209,4 @@ void join_thread(void* thread) {
   Started* slot = static_cast<Started*>(thread);
   pthread_join(slot->thread, nullptr);
   slot->used = false;
-}
-
-bool never_stop() { return false; }
-
-}  // namespace
-
-Machine real_machine() {
-  return Machine{.list_clocks = list_clocks,
-                 .list_waits = list_waits,
-                 .reference_ns = reference_ns,
-                 .reference_name = "CLOCK_MONOTONIC_RAW",
-                 .processors = processors,
-                 .start_thread = start_thread,
-                 .join_thread = join_thread,
-                 .wait_setting = wait_setting,
-                 .read_settings = read_clock_settings_now,
-                 .should_stop = never_stop,
-                 .console_closed = console_closed,
-                 .open_output = open_output_file,
-                 .identify = identify,
-                 .same_file = same_file,
-                 .open_beside = open_beside,
-                 .replace_file = replace_file,
-                 .remove_file = remove_file};
 }

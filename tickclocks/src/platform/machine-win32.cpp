@@ -1,10 +1,7 @@
 // The Windows clocks, each found at run time (a system without one gets a row that says
 // so), winmm.dll's loaded by name; Sleep(1), with the timer as it is, while asking for
 // the finest, and a high-resolution waitable timer.
-#include "machine.h"
-
-#include "console.h"
-#include "output_files.h"
+#include "platform_machine.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -188,36 +185,6 @@ Clock tsc_clock() {
   return clock;
 }
 
-int list_clocks(Clock* clocks, int capacity) {
-  Clock known[] = {
-      found("GetSystemTimeAsFileTime", kTimeOfDay, file_time != nullptr, read_file_time, 10000000,
-            true),
-      found("GetSystemTime", kTimeOfDay, system_time != nullptr, read_system_time, 1000, true),
-      found("GetSystemTimePreciseAsFileTime", kTimeOfDay, precise_file_time != nullptr,
-            read_precise_file_time, 10000000, false),
-      counter_clock(),
-      found("GetTickCount", kInterval, tick_count != nullptr, read_tick_count, 1000, false),
-      found("GetTickCount64", kInterval, tick_count64 != nullptr, read_tick_count64, 1000, false),
-      found("timeGetTime", kInterval, time_get_time != nullptr, read_time_get_time, 1000, true),
-      found("QueryUnbiasedInterruptTime", kInterval, unbiased_interrupt_time != nullptr,
-            read_unbiased_interrupt_time, 10000000, true),
-      found("QueryInterruptTime", kInterval, interrupt_time != nullptr, read_interrupt_time,
-            10000000, true),
-      found("QueryInterruptTimePrecise", kInterval, interrupt_time_precise != nullptr,
-            read_interrupt_time_precise, 10000000, false),
-      found("QueryUnbiasedInterruptTimePrecise", kInterval,
-            unbiased_interrupt_time_precise != nullptr, read_unbiased_interrupt_time_precise,
-            10000000, false),
-      tsc_clock()};
-  known[4].wrap_bits = 32;  // GetTickCount
-  known[6].wrap_bits = 32;  // timeGetTime
-  int count = 0;
-  for (const Clock& clock : known) {
-    if (count < capacity) clocks[count++] = clock;
-  }
-  return count;
-}
-
 void sleep_1ms() { Sleep(1); }
 
 ULONG asked_interval;  // what NtSetTimerResolution was asked for, 0 where timeBeginPeriod was
@@ -259,6 +226,71 @@ void close_high_resolution() {
   high_resolution_timer = nullptr;
 }
 
+// The processors this process may run on, as a mask, and how many.
+DWORD_PTR allowed_processors() {
+  DWORD_PTR process = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  return process;
+}
+
+struct Started {
+  void (*body)(void*);
+  void* argument;
+  HANDLE thread;
+};
+Started started[4];
+
+DWORD WINAPI run_started(LPVOID slot) {
+  Started* start = static_cast<Started*>(slot);
+  start->body(start->argument);
+  return 0;
+}
+
+// The processor-th of those this process may run on.
+DWORD_PTR processor_mask(int processor) {
+  int seen = 0;
+  for (DWORD_PTR mask = allowed_processors(); mask != 0; mask &= mask - 1) {
+    if (seen++ == processor) return mask & (~mask + 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+const char kReferenceName[] = "QueryPerformanceCounter";
+
+void find_platform_calls() { find_calls(); }
+
+int list_clocks(Clock* clocks, int capacity) {
+  Clock known[] = {
+      found("GetSystemTimeAsFileTime", kTimeOfDay, file_time != nullptr, read_file_time, 10000000,
+            true),
+      found("GetSystemTime", kTimeOfDay, system_time != nullptr, read_system_time, 1000, true),
+      found("GetSystemTimePreciseAsFileTime", kTimeOfDay, precise_file_time != nullptr,
+            read_precise_file_time, 10000000, false),
+      counter_clock(),
+      found("GetTickCount", kInterval, tick_count != nullptr, read_tick_count, 1000, false),
+      found("GetTickCount64", kInterval, tick_count64 != nullptr, read_tick_count64, 1000, false),
+      found("timeGetTime", kInterval, time_get_time != nullptr, read_time_get_time, 1000, true),
+      found("QueryUnbiasedInterruptTime", kInterval, unbiased_interrupt_time != nullptr,
+            read_unbiased_interrupt_time, 10000000, true),
+      found("QueryInterruptTime", kInterval, interrupt_time != nullptr, read_interrupt_time,
+            10000000, true),
+      found("QueryInterruptTimePrecise", kInterval, interrupt_time_precise != nullptr,
+            read_interrupt_time_precise, 10000000, false),
+      found("QueryUnbiasedInterruptTimePrecise", kInterval,
+            unbiased_interrupt_time_precise != nullptr, read_unbiased_interrupt_time_precise,
+            10000000, false),
+      tsc_clock()};
+  known[4].wrap_bits = 32;  // GetTickCount
+  known[6].wrap_bits = 32;  // timeGetTime
+  int count = 0;
+  for (const Clock& clock : known) {
+    if (count < capacity) clocks[count++] = clock;
+  }
+  return count;
+}
+
 int list_waits(Wait* waits, int capacity) {
   // Windows before 10 1803 refuses the flag: there the timer is not in the system.
   high_resolution_timer = CreateWaitableTimerExW(
@@ -297,39 +329,10 @@ int64_t reference_ns() {
          static_cast<int64_t>(static_cast<double>(rest) * 1e9 / static_cast<double>(frequency));
 }
 
-// The processors this process may run on, as a mask, and how many.
-DWORD_PTR allowed_processors() {
-  DWORD_PTR process = 0, system = 0;
-  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
-  return process;
-}
-
 int processors() {
   int count = 0;
   for (DWORD_PTR mask = allowed_processors(); mask != 0; mask &= mask - 1) count++;
   return count;
-}
-
-struct Started {
-  void (*body)(void*);
-  void* argument;
-  HANDLE thread;
-};
-Started started[4];
-
-DWORD WINAPI run_started(LPVOID slot) {
-  Started* start = static_cast<Started*>(slot);
-  start->body(start->argument);
-  return 0;
-}
-
-// The processor-th of those this process may run on.
-DWORD_PTR processor_mask(int processor) {
-  int seen = 0;
-  for (DWORD_PTR mask = allowed_processors(); mask != 0; mask &= mask - 1) {
-    if (seen++ == processor) return mask & (~mask + 1);
-  }
-  return 0;
 }
 
 // CreateThread, not the C++ runtime's threads, which would bring winpthread's DLL along.
@@ -353,29 +356,4 @@ void join_thread(void* thread) {
   WaitForSingleObject(slot->thread, INFINITE);
   CloseHandle(slot->thread);
   slot->thread = nullptr;
-}
-
-bool never_stop() { return false; }
-
-}  // namespace
-
-Machine real_machine() {
-  find_calls();
-  return Machine{.list_clocks = list_clocks,
-                 .list_waits = list_waits,
-                 .reference_ns = reference_ns,
-                 .reference_name = "QueryPerformanceCounter",
-                 .processors = processors,
-                 .start_thread = start_thread,
-                 .join_thread = join_thread,
-                 .wait_setting = wait_setting,
-                 .read_settings = read_clock_settings_now,
-                 .should_stop = never_stop,
-                 .console_closed = console_closed,
-                 .open_output = open_output_file,
-                 .identify = identify,
-                 .same_file = same_file,
-                 .open_beside = open_beside,
-                 .replace_file = replace_file,
-                 .remove_file = remove_file};
 }

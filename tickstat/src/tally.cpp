@@ -99,8 +99,8 @@ bool in_backlog(const Tally& tally, int64_t now) {
 // Whether clock time brought runs ahead of the time passed on tickstat's clock by more
 // than a live tickgauge can: its clock and tickstat's may drift apart by some hundred ppm
 // over a long run, a recording read through a pipe runs ahead thousands of times over.
-bool runs_ahead(int64_t brought, int64_t passed) {
-  return brought > passed + passed / 100 + kMostAhead;
+bool runs_ahead(int64_t brought, int64_t passed, int64_t margin) {
+  return brought > passed + passed / 100 + margin;
 }
 
 // Judges, at moment now of tickstat's clock, whether the input is live or a recording,
@@ -109,8 +109,12 @@ void judge_pace(Tally* tally, int64_t now, bool ended) {
   if (tally->pace == Pace::recording) return;
   const bool backlog = in_backlog(*tally, now);
   if (backlog && !ended) return;
-  const bool ahead = backlog ? runs_ahead(tally->elapsed, now - tally->started)
-                             : runs_ahead(tally->elapsed - tally->backlog, now - tally->backlog_at);
+  // An input that ended before its backlog was over brought nothing after it, so nothing
+  // shows that a tickgauge was running then: more than a backlog's worth ahead, its lines
+  // are older than anything tickstat could read about them.
+  const bool ahead = backlog ? runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)
+                             : runs_ahead(tally->elapsed - tally->backlog, now - tally->backlog_at,
+                                          kMostAhead);
   if (ahead) {
     become_recording(tally);
   } else if (tally->pace == Pace::undecided &&

@@ -24,7 +24,7 @@ constexpr uint32_t kMostSizes = 1 << 16;
 // tickstat's own steady clock by kMostAhead at most, and 1% of the time passed for the
 // clocks' drift; by more, at any time, it is a recording from then on. Within that, it
 // is live after kLiveAfter. An input that ends within the backlog is a recording when
-// all of it runs that far ahead of tickstat's clock since tickstat started.
+// all of it runs over kBacklogFor ahead of tickstat's clock since tickstat started.
 constexpr int64_t kBacklogFor = kUnitsPerSecond / 2;
 constexpr int64_t kMostAhead = 3 * kUnitsPerSecond;
 constexpr int64_t kLiveAfter = kUnitsPerSecond;

@@ -519,6 +519,13 @@ const Case kCases[] = {
                  "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n",
      .settings = {{0, kOneMs}},
      .at_once = true},
+    // A short recording read through a pipe is all there before its backlog is over.
+    {.name = "short_recording_through_pipe",
+     .input = three_seconds,
+     .not_printed = {"began", "clock settings at"},
+     .complaint = "so it is read as a recording",
+     .settings = {{0, kDefault}},
+     .at_once = true},
     // A recording whose feed stops for two seconds after its first: live at first, then a
     // recording once it runs ahead. On a console, the notice clears the status line and fits.
     {.name = "recording_that_pauses",

@@ -112,9 +112,9 @@ void judge_pace(Tally* tally, int64_t now, bool ended) {
   // An input that ended before its backlog was over brought nothing after it, so nothing
   // shows that a tickgauge was running then: more than a backlog's worth ahead, its lines
   // are older than anything tickstat could read about them.
-  const bool ahead = backlog ? runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)
-                             : runs_ahead(tally->elapsed - tally->backlog, now - tally->backlog_at,
-                                          kMostAhead);
+  const bool ahead =
+      backlog ? runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)
+              : runs_ahead(tally->elapsed - tally->backlog, now - tally->backlog_at, kMostAhead);
   if (ahead) {
     become_recording(tally);
   } else if (tally->pace == Pace::undecided &&

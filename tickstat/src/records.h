@@ -37,6 +37,7 @@ struct TimerHistory {
   int64_t first;    // the first reading and the last
   int64_t last;
   uint64_t changes;  // readings that differed from the one before
+  bool sparse;       // some stretch of its clock time had no reading: a change may be missed
 };
 
 // Consecutive seconds whose typical step stays the same.

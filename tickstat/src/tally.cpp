@@ -45,20 +45,21 @@ void add_seen(TimerHistory* timers, int64_t timer) {
 
 // Adds the readings of a later stretch of time to those of timers.
 void fold_history(TimerHistory* timers, const TimerHistory& later) {
-  if (later.count == 0) return;
+  const bool sparse = timers->sparse || later.sparse;
   if (timers->count == 0) {
-    *timers = later;
-    return;
+    if (later.count > 0) *timers = later;
+  } else if (later.count > 0) {
+    timers->changes += later.changes + (later.first != timers->last ? 1 : 0);
+    for (int i = 0; i < later.count; i++) add_seen(timers, later.seen[i]);
+    timers->more = timers->more || later.more;
+    timers->last = later.last;
   }
-  timers->changes += later.changes + (later.first != timers->last ? 1 : 0);
-  for (int i = 0; i < later.count; i++) add_seen(timers, later.seen[i]);
-  timers->more = timers->more || later.more;
-  timers->last = later.last;
+  timers->sparse = sparse;
 }
 
 void fold_timer(TimerHistory* timers, const ClockSettings& settings) {
   if (!settings.has_timer) return;
-  fold_history(timers, TimerHistory{1, {settings.timer}, false, settings.timer, settings.timer, 0});
+  fold_history(timers, TimerHistory{1, {settings.timer}, false, settings.timer, settings.timer, 0, false});
 }
 
 // Keeps a change read before the input is known to be live; a fifth and later are
@@ -80,20 +81,26 @@ void become_live(Tally* tally) {
   tally->pending.count = 0;
 }
 
-// What the machine's settings said about the input is dropped: they were not in force
-// when it was made.
-void become_recording(Tally* tally) {
-  tally->pace = Pace::recording;
+// What the machine's settings said about the input is dropped: they may not have been in
+// force when it was made.
+void forget_settings(Tally* tally) {
   tally->live.read_settings = nullptr;
   tally->settings_at_start = tally->settings_told = tally->settings = ClockSettings{};
   tally->second_settings = ClockSettings{};
   tally->pending.count = 0;
+}
+
+void become_recording(Tally* tally) {
+  tally->pace = Pace::recording;
+  forget_settings(tally);
   hand_out(*tally->outputs, &Output::take_notice, Notice{kRecordingNotice});
 }
 
-// Whether what comes at moment now of tickstat's clock may have waited in the pipes.
+// Whether what comes at moment now of tickstat's clock may have waited in the pipes: the
+// input's first, or what comes after a silence.
 bool in_backlog(const Tally& tally, int64_t now) {
-  return !tally.first_read_taken || now - tally.first_read_at <= kBacklogFor;
+  return !tally.first_read_taken || now - tally.last_read_at >= kStall ||
+         now - tally.latest_backlog_from <= kBacklogFor;
 }
 
 // Whether clock time brought runs ahead of the time passed on tickstat's clock by more
@@ -103,23 +110,65 @@ bool runs_ahead(int64_t brought, int64_t passed, int64_t margin) {
   return brought > passed + passed / 100 + margin;
 }
 
-// Judges, at moment now of tickstat's clock, whether the input is live or a recording,
-// once its backlog has come or it has ended; a recording stays one.
-void judge_pace(Tally* tally, int64_t now, bool ended) {
+// Whether clock time brought kept pace with the time passed on tickstat's clock, as a live
+// tickgauge's lines do, which come within moments of their steps.
+bool kept_pace(int64_t brought, int64_t passed) {
+  const int64_t margin = passed / 100 + kBacklogFor;
+  return brought <= passed + margin && brought >= passed - margin;
+}
+
+// Whether, at moment now of tickstat's clock, the input has run ahead since its first
+// backlog: what waited in a filter since does not make it bring more than passed.
+bool ahead_since_backlog(const Tally& tally, int64_t now) {
+  return now - tally.first_read_at > kBacklogFor &&
+         runs_ahead(tally.elapsed - tally.backlog, now - tally.backlog_at, kMostAhead);
+}
+
+// Notes a read at moment now of tickstat's clock, with its lines counted.
+void note_read(Tally* tally, int64_t now) {
+  if (!tally->first_read_taken) {
+    tally->first_read_taken = true;
+    tally->first_read_at = tally->latest_backlog_from = now;
+  } else if (now - tally->last_read_at >= kStall) {
+    tally->latest_backlog_from = now;
+  }
+  tally->last_read_at = now;
+  if (now - tally->latest_backlog_from > kBacklogFor) return;
+  tally->evidence_from = tally->elapsed;
+  tally->evidence_at = now;
+  if (now - tally->first_read_at > kBacklogFor) return;
+  tally->backlog = tally->elapsed;
+  tally->backlog_at = now;
+}
+
+// Judges, after a whole read at moment now of tickstat's clock, whether the input is live
+// or a recording; a recording stays one.
+void judge_pace(Tally* tally, int64_t now) {
   if (tally->pace == Pace::recording) return;
-  const bool backlog = in_backlog(*tally, now);
-  if (backlog && !ended) return;
-  // An input that ended before its backlog was over brought nothing after it, so nothing
-  // shows that a tickgauge was running then: more than a backlog's worth ahead, its lines
-  // are older than anything tickstat could read about them.
-  const bool ahead =
-      backlog ? runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)
-              : runs_ahead(tally->elapsed - tally->backlog, now - tally->backlog_at, kMostAhead);
-  if (ahead) {
+  if (ahead_since_backlog(*tally, now)) {
     become_recording(tally);
-  } else if (tally->pace == Pace::undecided &&
-             (ended || now - tally->first_read_at >= kLiveAfter)) {
+    return;
+  }
+  const int64_t brought = tally->elapsed - tally->evidence_from;
+  if (tally->pace == Pace::undecided && brought >= kLiveEvidence &&
+      kept_pace(brought, now - tally->evidence_at)) {
     become_live(tally);
+  }
+}
+
+// Judges the pace at the input's end, at moment now of tickstat's clock. What is neither
+// shown live nor brought faster than it passed stays undecided, read as a recording
+// without a notice.
+void judge_end(Tally* tally, int64_t now) {
+  judge_pace(tally, now);
+  if (tally->pace != Pace::undecided) return;
+  const int64_t brought = tally->elapsed - tally->evidence_from;
+  if (brought > 0 && kept_pace(brought, now - tally->evidence_at)) {
+    become_live(tally);
+  } else if (runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)) {
+    become_recording(tally);
+  } else {
+    forget_settings(tally);
   }
 }
 
@@ -129,6 +178,8 @@ void judge_pace(Tally* tally, int64_t now, bool ended) {
 void take_settings(Tally* tally, int64_t now, int64_t gap) {
   if (tally->live.read_settings == nullptr || now - tally->settings_read_at < gap) return;
   tally->settings_read_at = now;
+  if (tally->elapsed - tally->settings_read_clock > kMostUnread) tally->second_timers.sparse = true;
+  tally->settings_read_clock = tally->elapsed;
   ClockSettings reading = {};
   tally->live.read_settings(&reading);
   if (settings_changed(tally->settings_told, reading)) {
@@ -236,6 +287,10 @@ void close_second(Tally* tally, bool partial) {
   const SizeCount* typical = known(most, most != nullptr ? most->recent : 0,
                                    tally->sizes.untabled - tally->second_untabled_before);
   place_second(tally, typical);
+  if (tally->live.read_settings != nullptr &&
+      tally->elapsed - tally->settings_read_clock > kMostUnread) {
+    tally->second_timers.sparse = true;
+  }
   fold_history(&tally->period.timers, tally->second_timers);
   const SecondRecord second = record_second(*tally, typical, partial);
   hand_out(*tally->outputs, &Output::take_second, second);
@@ -299,15 +354,8 @@ Tally* start_tally(const Outputs* outputs, const LiveSources& live) {
 void take_read(Tally* tally) {
   if (tally->live.steady == nullptr) return;
   const int64_t now = tally->live.steady();
-  if (!tally->first_read_taken) {
-    tally->first_read_taken = true;
-    tally->first_read_at = now;
-  }
-  if (now - tally->first_read_at <= kBacklogFor) {
-    tally->backlog = tally->elapsed;
-    tally->backlog_at = now;
-  }
-  judge_pace(tally, now, false);
+  note_read(tally, now);
+  judge_pace(tally, now);
   tally->anchor_now = tally->live.now();
   tally->anchor_clock = tally->elapsed + tally->set_by;
   take_settings(tally, now, kSettingsEvery);
@@ -327,10 +375,10 @@ void take_step(Tally* tally, int64_t units) {
   if (tally->elapsed < tally->second_end) return;
   if (tally->live.steady != nullptr) {
     const int64_t now = tally->live.steady();
-    judge_pace(tally, now, false);
-    // A backlog's lines are older than any reading: only the reading after their read
-    // tells what was in force, at the last of them.
-    if (!in_backlog(*tally, now)) take_settings(tally, now, kSettingsAtBoundary);
+    // A backlog's lines, or a read's that brings more than a moment, are older than any
+    // reading: only the reading after their read tells what was in force, at the last.
+    const bool moment = tally->elapsed + tally->set_by - tally->anchor_clock <= kMostUnread;
+    if (moment && !in_backlog(*tally, now)) take_settings(tally, now, kSettingsAtBoundary);
   }
   close_second(tally, false);
   start_second(tally, tally->elapsed / kUnitsPerSecond + 1);
@@ -339,7 +387,7 @@ void take_step(Tally* tally, int64_t units) {
 void close_tally(Tally* tally) {
   if (tally->live.steady != nullptr) {
     const int64_t now = tally->live.steady();
-    judge_pace(tally, now, true);
+    judge_end(tally, now);
     // The end of the last second, when the input ended inside it: a change in it counts.
     take_settings(tally, now, 0);
   }

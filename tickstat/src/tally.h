@@ -20,20 +20,29 @@ constexpr uint32_t kMostSizes = 1 << 16;
 // one: a live tickgauge cannot deliver clock time faster than time passes. Whatever
 // comes within kBacklogFor of tickstat's first read may have waited in the pipes, as
 // long as tickgauge ran before tickstat read (an unsigned program's first start can take
-// seconds); pipes empty in milliseconds. From then on, its clock time may run ahead of
-// tickstat's own steady clock by kMostAhead at most, and 1% of the time passed for the
-// clocks' drift; by more, at any time, it is a recording from then on. Within that, it
-// is live after kLiveAfter. An input that ends within the backlog is a recording when
-// all of it runs over kBacklogFor ahead of tickstat's clock since tickstat started.
+// seconds); pipes empty in milliseconds. From then on, the clock time it brings may run
+// ahead of tickstat's own steady clock by kMostAhead at most, and 1% of the time passed
+// for the clocks' drift; by more, at any time, it is a recording from then on. After
+// kStall without input, what comes within kBacklogFor may have waited in a filter's
+// buffer: a backlog again. The pace is judged on whole reads only.
 constexpr int64_t kBacklogFor = kUnitsPerSecond / 2;
 constexpr int64_t kMostAhead = 3 * kUnitsPerSecond;
-constexpr int64_t kLiveAfter = kUnitsPerSecond;
+constexpr int64_t kStall = kUnitsPerSecond;
+// It is live once it has brought this much clock time since its latest backlog, keeping
+// pace with tickstat's clock within kBacklogFor and 1%: a recording fed more than about
+// 1.15 times as fast as it was made never does. At its end, it is live if what came after
+// its latest backlog kept pace; a recording if all of it runs over kBacklogFor ahead of
+// tickstat's clock since tickstat started; otherwise nothing is claimed of it.
+constexpr int64_t kLiveEvidence = 4 * kUnitsPerSecond;
 
 // The machine's clock settings are read after a read of the input at most this often, so
 // that a timer held for long enough to change a second's typical step is always seen;
 // at a boundary of seconds at most every kSettingsAtBoundary.
 constexpr int64_t kSettingsEvery = kUnitsPerSecond / 50;
 constexpr int64_t kSettingsAtBoundary = kUnitsPerSecond / 1000;
+// A second with a stretch of more clock time than this between readings is not watched
+// densely enough to say that its steps are not the timer interval.
+constexpr int64_t kMostUnread = kUnitsPerSecond / 10;
 
 // What the input is known to be: until it is known to be live, no record shows a
 // clock setting or a time of day; once it is known to be a recording, none does again.
@@ -98,11 +107,16 @@ struct Tally {
   int64_t first_read_at;
   int64_t backlog;       // the clock time that came within kBacklogFor of the first read
   int64_t backlog_at;    // tickstat's clock at the last read that brought some of it
+  int64_t last_read_at;  // tickstat's clock at the last read
+  int64_t latest_backlog_from;  // tickstat's clock at the first read after the latest silence
+  int64_t evidence_from;        // the clock time at the last read of the latest backlog
+  int64_t evidence_at;          // tickstat's clock then
   int64_t anchor_now;    // the time of day of the last read, whose last line was "now"
   int64_t anchor_clock;  // the clock time it ended at, with set_by then
   int64_t set_by;        // how far the steps that set the clock moved it, forward less back
   Pace pace;
   int64_t settings_read_at;  // tickstat's clock at the last reading
+  int64_t settings_read_clock;  // the clock time then
   ClockSettings settings_at_start;
   ClockSettings settings;       // the last reading
   ClockSettings settings_told;  // the last the outputs were told of, whose changes they get

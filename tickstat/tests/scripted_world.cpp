@@ -14,6 +14,7 @@ const int64_t kStarted = 18000000000000000;  // 2027-01-15 08:00 UTC, any moment
 
 WorldScript script;
 int64_t handed;  // clock time of the whole lines handed over so far
+bool ended;      // the end of the input has been handed over
 char pending[1 << 16];
 size_t pending_at, pending_size;
 char line[64];  // the start of the line being handed over
@@ -50,6 +51,7 @@ size_t backlog_bytes(const char* text, size_t n) {
 long read_in_pieces(FILE* in, char* buffer, size_t size) {
   if (pending_at == pending_size) {
     const long got = read_some(in, pending, sizeof pending);
+    ended = got <= 0;
     if (got <= 0) return got;
     pending_at = 0;
     pending_size = static_cast<size_t>(got);
@@ -70,8 +72,8 @@ long read_in_pieces(FILE* in, char* buffer, size_t size) {
 }
 
 int64_t world_steady() {
-  if (script.at_once) return handed > script.backlog ? script.pause : 0;
-  return handed > script.backlog ? handed - script.backlog : 0;
+  if (script.at_once) return handed > script.backlog || ended ? script.pause : 0;
+  return handed > script.backlog ? (handed - script.backlog) / script.speed : 0;
 }
 
 int64_t world_now() { return kStarted + world_steady(); }
@@ -87,6 +89,7 @@ void world_settings(ClockSettings* settings) {
 Machine scripted_world(const WorldScript& given, Machine machine) {
   script = given;
   handed = 0;
+  ended = false;
   pending_at = pending_size = line_length = 0;
   machine.read_some = read_in_pieces;
   machine.now = world_now;

@@ -25,9 +25,12 @@ struct WorldScript {
   // a filter that a live tickgauge filled before tickstat read; the world's clock starts
   // after it.
   int64_t backlog = 0;
-  // With at_once, the world's clock moves on by this much once the backlog is handed over,
-  // as when what feeds a recording into the pipe stops for a while.
+  // With at_once, the world's clock moves on by this much once the backlog is handed over
+  // or the input has ended, as when what feeds a recording into the pipe stops for a while.
   int64_t pause = 0;
+  // Without at_once, the clock time handed over for each unit of the world's clock: above
+  // 1, a recording fed faster than it was made.
+  int64_t speed = 1;
 };
 
 // Starts the world over, and returns machine with its reads, clock and settings in place.

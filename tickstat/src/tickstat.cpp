@@ -307,7 +307,9 @@ bool finish_outputs(const Run& run, const Tally& tally) {
     std::fprintf(run.streams.err, "tickstat: could not write all of %s\n", run.options.csv);
     written = false;
   }
-  if (run.options.svg != nullptr && !write_picture(run, tally, run_began(run.machine, tally))) {
+  // A run without a step has nothing to draw: the picture of the last run stays.
+  if (run.options.svg != nullptr && tally.steps > 0 &&
+      !write_picture(run, tally, run_began(run.machine, tally))) {
     written = false;
   }
   return written;

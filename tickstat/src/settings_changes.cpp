@@ -32,7 +32,8 @@ bool settings_changed(const ClockSettings& before, const ClockSettings& after) {
 }
 
 bool step_misses_timer(const TimerHistory& timers, int64_t typical) {
-  return timers.count == 1 && timers.changes == 0 && !timers.sparse && !same_timer_step(typical, timers.first);
+  return timers.count == 1 && timers.changes == 0 && !timers.sparse &&
+         !same_timer_step(typical, timers.first);
 }
 
 const char* describe_timers(const TimerHistory& timers, char (&text)[96]) {

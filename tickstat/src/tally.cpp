@@ -59,7 +59,8 @@ void fold_history(TimerHistory* timers, const TimerHistory& later) {
 
 void fold_timer(TimerHistory* timers, const ClockSettings& settings) {
   if (!settings.has_timer) return;
-  fold_history(timers, TimerHistory{1, {settings.timer}, false, settings.timer, settings.timer, 0, false});
+  fold_history(timers,
+               TimerHistory{1, {settings.timer}, false, settings.timer, settings.timer, 0, false});
 }
 
 // Keeps a change read before the input is known to be live; a fifth and later are

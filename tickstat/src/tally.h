@@ -105,17 +105,17 @@ struct Tally {
   int64_t started;        // tickstat's steady clock when the run began
   bool first_read_taken;  // the input's first read is counted
   int64_t first_read_at;
-  int64_t backlog;       // the clock time that came within kBacklogFor of the first read
-  int64_t backlog_at;    // tickstat's clock at the last read that brought some of it
-  int64_t last_read_at;  // tickstat's clock at the last read
+  int64_t backlog;              // the clock time that came within kBacklogFor of the first read
+  int64_t backlog_at;           // tickstat's clock at the last read that brought some of it
+  int64_t last_read_at;         // tickstat's clock at the last read
   int64_t latest_backlog_from;  // tickstat's clock at the first read after the latest silence
   int64_t evidence_from;        // the clock time at the last read of the latest backlog
   int64_t evidence_at;          // tickstat's clock then
-  int64_t anchor_now;    // the time of day of the last read, whose last line was "now"
-  int64_t anchor_clock;  // the clock time it ended at, with set_by then
-  int64_t set_by;        // how far the steps that set the clock moved it, forward less back
+  int64_t anchor_now;           // the time of day of the last read, whose last line was "now"
+  int64_t anchor_clock;         // the clock time it ended at, with set_by then
+  int64_t set_by;               // how far the steps that set the clock moved it, forward less back
   Pace pace;
-  int64_t settings_read_at;  // tickstat's clock at the last reading
+  int64_t settings_read_at;     // tickstat's clock at the last reading
   int64_t settings_read_clock;  // the clock time then
   ClockSettings settings_at_start;
   ClockSettings settings;       // the last reading

@@ -60,7 +60,8 @@ void write_clock_row(FILE* csv, const Clock& clock, const ClockFigures& figures)
   write_count(csv, figures.across_measured, figures.across_compared);
   write_count(csv, figures.across_measured, figures.across_backward);
   write_ns(csv, in_ns && figures.across_backward > 0, ticks_ns(figures, figures.largest_across));
-  if (measured && figures.has_rate) {
+  // Only a rate that the table gives: one uncertain by 10% says nothing.
+  if (measured && figures.has_rate && figures.rate_uncertainty_ppm < kLoosestRatePpm) {
     std::fprintf(csv, ",%.3f,%.3f", figures.rate_ppm, figures.rate_uncertainty_ppm);
   } else {
     std::fputs(",,", csv);

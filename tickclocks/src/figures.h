@@ -14,6 +14,10 @@ struct Reading {
 };
 
 constexpr int kMostMarks = 24;
+// A rate uncertain by this much (10%) says nothing of a clock: the run was too short.
+constexpr double kLoosestRatePpm = 1e5;
+// Fewer whole steps than this tell what a clock's steps are like, but not what its step is.
+constexpr uint64_t kLeastStepsToJudge = 8;
 
 // One clock's figures; durations in the clock's own ticks unless named _ns.
 struct ClockFigures {

@@ -274,6 +274,17 @@ void find_jump(const Clock& clock, ClockFigures* figures) {
   }
 }
 
+// A clock of the day set by less than a jump during the run: no slewing moves it more
+// than kSlewPerNs, so a rate beyond that, by more than its uncertainty and a few of its
+// steps, was a setting, and how far it moved is the jump.
+void find_setting(const Clock& clock, double span_ns, ClockFigures* figures) {
+  if (clock.kind != kTimeOfDay) return;
+  const double moved_ns = figures->rate_ppm * 1e-6 * span_ns;
+  const double beyond_ppm = std::fabs(figures->rate_ppm) - figures->rate_uncertainty_ppm;
+  const double steps_ns = 4 * ticks_ns(*figures, figures->typical);
+  if (beyond_ppm > kSlewPerNs * 1e6 && std::fabs(moved_ns) > steps_ns) figures->jump_ns = moved_ns;
+}
+
 // Whether the clock kept the value of its last change while polling from then to the last
 // mark, for two of its steps or more; how long is stopped_for_ns.
 void find_stop(const ClockFigures& figures, const Reading& last, ClockFigures* found) {
@@ -375,6 +386,7 @@ void settle_rate(const Clock& clock, ClockFigures* figures) {
       (width_ns(first) + width_ns(last)) / 2 + 2 * ticks_ns(*figures, figures->typical);
   figures->rate_uncertainty_ppm = margin_ns / span_ns * 1e6;
   find_jump(clock, figures);
+  if (figures->jump_ns == 0) find_setting(clock, span_ns, figures);
   figures->has_rate = figures->jump_ns == 0;
 }
 

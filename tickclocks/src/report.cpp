@@ -8,9 +8,6 @@
 
 namespace {
 
-// A rate uncertain by this much (10%) says nothing of a clock: the run was too short.
-constexpr double kLoosestPpm = 1e5;
-
 int name_width(const Run& run) {
   int width = 5;  // "clock"
   for (int i = 0; i < run.clock_count; i++) {
@@ -87,7 +84,8 @@ const char* largest_text(const ClockFigures& figures, uint64_t count, int64_t ti
 // too short to know it within 10%, why.
 const char* rate_text(const ClockFigures& figures, char (&text)[32]) {
   const double rate = figures.rate_ppm, uncertainty = figures.rate_uncertainty_ppm;
-  const bool too_short = figures.typical <= 0 || (figures.has_rate && uncertainty >= kLoosestPpm);
+  const bool too_short =
+      figures.typical <= 0 || (figures.has_rate && uncertainty >= kLoosestRatePpm);
   std::snprintf(text, sizeof text, "%s",
                 figures.stopped        ? "stopped"
                 : figures.jump_ns != 0 ? "jumped"
@@ -208,7 +206,11 @@ void write_answer(const Run& run, FILE* out, const char* question, int i) {
 // least twice the stated resolution and the read cost (a clock read every 25 ns cannot
 // be seen to step finer than that), -1 for steps at most half the stated resolution.
 int contradiction(const ClockFigures& figures) {
-  if (figures.stated_ns <= 0 || figures.typical <= 0 || figures.ticks_per_second <= 0) return 0;
+  // A few steps seen between pauses of a busy machine may be late updates, not the step.
+  if (figures.stated_ns <= 0 || figures.steps < kLeastStepsToJudge ||
+      figures.ticks_per_second <= 0) {
+    return 0;
+  }
   const double typical_ns = ticks_ns(figures, figures.typical);
   if (typical_ns >= 2 * std::max(figures.stated_ns, figures.read_ns)) return 1;
   if (typical_ns * 2 <= figures.stated_ns) return -1;
@@ -254,8 +256,8 @@ void write_rate_note(const Clock& clock, const ClockFigures& figures, FILE* out,
                   format_duration(std::fabs(figures.jump_ns), length));
   } else if (figures.typical <= 0) {
     std::snprintf(text, sizeof text,
-                  "No whole step of %s was seen in the %s it was polled: too short a run to tell "
-                  "its step and rate.",
+                  "No whole step of %s was seen in the %s it was polled: too short a run, or too "
+                  "busy a machine, to tell its step and rate.",
                   clock.name, format_duration(static_cast<double>(figures.polled_ns), length));
   } else {
     return;

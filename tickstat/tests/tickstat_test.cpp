@@ -171,6 +171,7 @@ std::string timer_change() {
   return repeated("15.6250 ms\n", 4 * 64) + repeated("1.0000 ms\n", 2 * 1000);
 }
 std::string three_seconds() { return repeated("1.0000 ms\n", 3 * 1000); }
+std::string six_seconds() { return repeated("1.0000 ms\n", 6 * 1000); }
 // The timer and its steps change together at several points of a second, both ways: to
 // 1 ms 0.297 s into the third second, back 0.027 s into the sixth, to 1 ms again 0.074 s
 // into the eighth.
@@ -454,16 +455,19 @@ const Case kCases[] = {
      .settings = {{0, kOneMs}, {25 * kSecond / 10, kOneMsAdjusted}, {45 * kSecond / 10, kDefault}}},
     // Started half a second in, before tickstat can tell that the input is live.
     {.name = "synchronisation_starts",
-     .input = three_seconds,
+     .input = six_seconds,
      .printed = {"synchronisation started at 0:00:00.5, ",
-                 ",\n  not synchronised, frequency 0.000 ppm\n\n3000 steps",
+                 ",\n  not synchronised, frequency 0.000 ppm\n\n6000 steps",
                  "clock settings at the start:\n  not synchronised, frequency 0.000 ppm\n"
                  "clock settings at the end:\n"
                  "  synchronised, frequency -6.400 ppm, estimated error 500 us\n"},
-     // Known live only at its end: its seconds closed without settings.
+     // The first four seconds close before tickstat can tell a live input from a recording.
      .csv_rows = "1,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
                  "2,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
-                 "3,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n",
+                 "3,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
+                 "4,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,,,\r\n"
+                 "5,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,1,-6.400,500\r\n"
+                 "6,1000,1.0000,100.0,1.0000,1.0000,0,0,0,,,,,,1,-6.400,500\r\n",
      .settings = {{0, kUnsynchronised}, {5 * kSecond / 10, kSynchronised}}},
     {.name = "timer_changes_mid_second",
      .input = timer_changes_mid_second,
@@ -573,6 +577,13 @@ const Case kCases[] = {
      .not_printed = {"not the timer interval"},
      .settings = {{0, kOneMs}},
      .backlog = 4 * kSecond},
+    // Live in reads of 0.4 s: a boundary of seconds deep inside a read takes no reading,
+    // which may show a change that came after it; the reading at the read's end tells it.
+    {.name = "change_inside_a_read",
+     .input = six_seconds,
+     .printed = {"time adjustment off -> +6.400 ppm at 0:00:01.2, "},
+     .settings = {{0, kOneMs}, {11 * kSecond / 10, kOneMsAdjusted}},
+     .piece = 4096},
     // Live, but in blocks of some seconds, as behind a filter that fills its buffer: no
     // reading tells when in a block the timer changed, so none is applied to its lines.
     {.name = "live_in_blocks",

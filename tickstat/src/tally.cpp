@@ -164,7 +164,10 @@ void judge_end(Tally* tally, int64_t now) {
   judge_pace(tally, now);
   if (tally->pace != Pace::undecided) return;
   const int64_t brought = tally->elapsed - tally->evidence_from;
-  if (brought > 0 && kept_pace(brought, now - tally->evidence_at)) {
+  // A tail at pace tells nothing of what came before it at once: all of it must fit in
+  // the time tickstat ran as well.
+  if (brought > 0 && kept_pace(brought, now - tally->evidence_at) &&
+      !runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)) {
     become_live(tally);
   } else if (runs_ahead(tally->elapsed, now - tally->started, kBacklogFor)) {
     become_recording(tally);

@@ -556,6 +556,16 @@ const Case kCases[] = {
      .at_once = true,
      .backlog = 6 * kSecond,
      .pause = kSecond},
+    // Its last half second comes after a pause of as long, as if at pace: the rest of it
+    // came at once, far ahead of tickstat's clock.
+    {.name = "recording_with_a_paced_tail",
+     .input = timer_change,
+     .not_printed = {"began", "timer"},
+     .complaint = "so it is read as a recording",
+     .settings = {{0, kOneMs}},
+     .at_once = true,
+     .backlog = 11 * kSecond / 2,
+     .pause = 6 * kSecond / 10},
     {.name = "recording_with_a_pause",
      .input = timer_change,
      .not_printed = {"began", "timer"},

@@ -1,5 +1,7 @@
 #include "tally.h"
 
+#include <algorithm>
+
 #include "settings_changes.h"
 #include "units.h"
 
@@ -325,7 +327,10 @@ void take_clock_event(Tally* tally, int64_t units) {
     tally->second_jumps++;
   }
   fold_extremes(&tally->min, &tally->max, units, units);
-  tally->set_by += units;
+  // Held within kMostSetBy, so that the times of day reckoned from it cannot overflow: a
+  // clock set by thousands of years has no time of day to give anyway.
+  tally->set_by = std::clamp(tally->set_by + std::clamp(units, -kMostSetBy, kMostSetBy),
+                             -kMostSetBy, kMostSetBy);
   const ClockEvent event = {units, tally->elapsed};
   hand_out(*tally->outputs, &Output::take_event, event);
 }

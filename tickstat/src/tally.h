@@ -26,6 +26,8 @@ constexpr uint32_t kMostSizes = 1 << 16;
 // kStall without input, what comes within kBacklogFor may have waited in a filter's
 // buffer: a backlog again. The pace is judged on whole reads only.
 constexpr int64_t kBacklogFor = kUnitsPerSecond / 2;
+// How far the clock's sets are counted each way: about 7,300 years.
+constexpr int64_t kMostSetBy = int64_t{1} << 61;
 constexpr int64_t kMostAhead = 3 * kUnitsPerSecond;
 constexpr int64_t kStall = kUnitsPerSecond;
 // It is live once it has brought this much clock time since its latest backlog, keeping

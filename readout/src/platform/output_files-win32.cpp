@@ -209,7 +209,16 @@ bool replace_file(const char* from, const char* to) {
   const wchar_t* target = wide_path(to, target_wide, target_full);
   const wchar_t* source = target != nullptr ? wide_path(from, path_wide, path_full) : nullptr;
   if (source == nullptr) return false;
-  if (MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return true;
+  // Another program may hold the file there for a moment (a virus scanner, or another run
+  // putting its own file in the same place): try again for about half a second.
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < 10; attempt++) {
+    if (MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING)) return true;
+    error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+    Sleep(50);
+  }
+  SetLastError(error);
   set_errno_from_last_error();
   return false;
 }

@@ -231,16 +231,24 @@ def case_failures(options):
     check_full_volume(options, files, many)
 
 
+def mounted_tmpfs(volume, size):
+    """Makes the folder volume a new tmpfs of size, unmounted at exit; False where this
+    machine lets no file system be mounted (not as root)."""
+    os.mkdir(volume)
+    if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tickstat", volume],
+                                           stderr=subprocess.DEVNULL).returncode != 0:
+        return False
+    atexit.register(subprocess.run, ["umount", "-l", volume])  # before the folder goes
+    return True
+
+
 def check_full_volume(options, folder, many):
     """A CSV on a volume that fills up ends with its last whole row; where this machine
     lets no file system be mounted, there is nothing to check."""
     volume = os.path.join(folder, "small")
-    os.mkdir(volume)
-    if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tickstat", volume],
-                                           stderr=subprocess.DEVNULL).returncode != 0:
+    if not mounted_tmpfs(volume, "64k"):
         print("no tmpfs to mount: a full volume not checked")
         return
-    atexit.register(subprocess.run, ["umount", "-l", volume])  # before the folder goes
     csv_path = os.path.join(volume, "run.csv")
     stat = tickstat_reading(options, many, "--csv", csv_path)
     with open(csv_path, "rb") as csv:
@@ -311,12 +319,9 @@ def check_two_volumes(options, folder):
     machine lets no file system be mounted (not as root), there is nothing to check."""
     one, two = os.path.join(folder, "one"), os.path.join(folder, "two")
     for volume in (one, two):
-        os.mkdir(volume)
-        if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tickstat", volume],
-                                               stderr=subprocess.DEVNULL).returncode != 0:
+        if not mounted_tmpfs(volume, "1m"):
             print("no tmpfs to mount: two volumes not checked")
             return
-        atexit.register(subprocess.run, ["umount", "-l", volume])  # before the folder goes
     rows = os.path.join(two, "rows.csv")
     with open(os.path.join(one, "run.txt"), "wb") as run:
         run.write(b"1.0000 ms\r\n" * 3)
